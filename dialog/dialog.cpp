@@ -1,0 +1,86 @@
+#include "dialog.h"
+
+#include "serialports.h"
+#include "statustexts.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMovie>
+#include <QPalette>
+#include <QPushButton>
+
+Dialog::Dialog(QWidget *parent)
+    : QDialog(parent)
+    , startButton(new QPushButton(tr("Start")))
+    , gifLabel(new QLabel)
+    // Opened by relative name: the program is started in the folder that
+    // holds it. Owned by the dialog, as nothing else would release it.
+    , gifMovie(new QMovie(QStringLiteral("load.gif"), QByteArray(), this))
+    , portLabel(new QLabel(tr("Serial port:")))
+    , portComboBox(new QComboBox)
+    , fileLabel(new QLabel(tr("File:")))
+    , fileLineEdit(new QLineEdit)
+    , browseButton(new QPushButton(tr("Browse")))
+    , statusLabel(new QLabel(statusNotRunning))
+    , masterThread(nullptr)
+{
+    const QStringList ports = availableSerialPortNames();
+    for (const QString &port : ports)
+        portComboBox->addItem(QIcon(), port, QVariant());
+
+    auto *mainLayout = new QGridLayout;
+    mainLayout->addWidget(fileLabel, 0, 0, 1, 1);
+    mainLayout->addWidget(fileLineEdit, 0, 1, 1, 1);
+    mainLayout->addWidget(browseButton, 0, 2, 1, 1);
+    mainLayout->addWidget(portLabel, 1, 0, 1, 1);
+    mainLayout->addWidget(portComboBox, 1, 1, 1, 1);
+    mainLayout->addWidget(startButton, 1, 2, 1, 1);
+    mainLayout->addWidget(statusLabel, 2, 0, 1, 5);
+    mainLayout->addWidget(gifLabel, 3, 0, 1, 5);
+    setLayout(mainLayout);
+
+    setWindowTitle(tr("Solvane Firmware Updater for Kestrix"));
+
+    connect(browseButton, &QPushButton::clicked, this, &Dialog::listfiles);
+    connect(startButton, &QPushButton::clicked, this, &Dialog::transaction);
+    connect(&masterThread, &MasterThread::response, this, &Dialog::showResponse);
+    connect(&masterThread, &MasterThread::startgif, this, &Dialog::startGif);
+    connect(&masterThread, &MasterThread::stopgif, this, &Dialog::stopGif);
+    connect(&masterThread, &MasterThread::completion, this, &Dialog::showMessageBox);
+    connect(&masterThread, &MasterThread::failure, this, &Dialog::showFailMessageBox);
+}
+
+void Dialog::transaction()
+{
+}
+
+void Dialog::listfiles()
+{
+}
+
+void Dialog::showResponse(const QString &)
+{
+}
+
+void Dialog::showMessageBox()
+{
+}
+
+void Dialog::showFailMessageBox()
+{
+}
+
+void Dialog::startGif()
+{
+}
+
+void Dialog::stopGif()
+{
+}

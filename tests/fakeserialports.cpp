@@ -1,0 +1,9 @@
+#include "serialports.h"
+
+// Stands in for the system's enumeration: tests set the ports present.
+QStringList fakeSerialPorts;
+
+QStringList availableSerialPortNames()
+{
+    return fakeSerialPorts;
+}
