@@ -59,28 +59,53 @@ Dialog::Dialog(QWidget *parent)
 
 void Dialog::transaction()
 {
+    masterThread.transaction(portComboBox->currentText(), firmwareFile);
 }
 
 void Dialog::listfiles()
 {
+    const QString currentPath = QDir::currentPath();
+    qDebug("Current Path/Dir %s", qUtf8Printable(currentPath));
+    firmwareFile = QFileDialog::getOpenFileName(
+            this, tr("Select Firmware File"), currentPath, tr("Firmware Files (*.bin)"));
+    fileLineEdit->setText(firmwareFile);
 }
 
-void Dialog::showResponse(const QString &)
+void Dialog::showResponse(const QString &s)
 {
+    statusLabel->setText(s);
+    // The run may be followed at once by a modal box; show the text now.
+    repaint();
 }
 
 void Dialog::showMessageBox()
 {
+    QPalette palette = this->palette();
+    palette.setBrush(QPalette::All, QPalette::Window, QBrush(Qt::green, Qt::SolidPattern));
+
+    QMessageBox msgBox;
+    msgBox.setPalette(palette);
+    msgBox.setText(QStringLiteral("<FONT COLOR='#008000'>Programming SUCCESSFUL"));
+    msgBox.setStandardButtons(QMessageBox::Ok);
+    msgBox.exec();
 }
 
 void Dialog::showFailMessageBox()
 {
+    QMessageBox msgBox;
+    msgBox.setText(QStringLiteral("<FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>"));
+    msgBox.setStandardButtons(QMessageBox::Ok);
+    msgBox.exec();
 }
 
 void Dialog::startGif()
 {
+    gifLabel->setMovie(gifMovie);
+    gifMovie->start();
 }
 
 void Dialog::stopGif()
 {
+    gifMovie->stop();
+    gifLabel->setText(QStringLiteral("   "));
 }

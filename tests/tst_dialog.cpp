@@ -1,15 +1,54 @@
 #include "dialog.h"
 #include "statustexts.h"
+#include "testsupport.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMovie>
 #include <QPushButton>
 #include <QtTest>
 
+#include <functional>
+
 extern QStringList fakeSerialPorts;
+extern QString transactionPortName;
+extern QString transactionFirmwareFile;
+
+namespace {
+// Answers every modal widget that opens while it exists, the way a user
+// would: the handler looks at it and closes it.
+class ModalAnswerer : public QObject
+{
+public:
+    explicit ModalAnswerer(std::function<void(QWidget *)> handler)
+        : m_handler(std::move(handler))
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                ++answered;
+                m_handler(modal);
+            }
+        });
+        m_timer.start(20);
+    }
+    int answered = 0;
+
+private:
+    std::function<void(QWidget *)> m_handler;
+    QTimer m_timer;
+};
+
+void clickOk(QWidget *modal)
+{
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    QVERIFY(box);
+    box->button(QMessageBox::Ok)->click();
+}
+} // namespace
 
 class DialogTest : public QObject
 {
@@ -22,6 +61,15 @@ private slots:
     void portList_data();
     void portList();
     void workerErrorAndTimeoutChangeNothing();
+    void showResponseReplacesTheWholeText();
+    void animation();
+    void messageBox_data();
+    void messageBox();
+    void browseChoosesAndCancelEmpties();
+    void startHandsOverStoredPathAndPort();
+    void startWithoutFileOnlyAsksForOne();
+    void wholeRunInOrder_data();
+    void wholeRunInOrder();
 };
 
 void DialogTest::windowAfterConstruction()
@@ -116,6 +164,214 @@ void DialogTest::workerErrorAndTimeoutChangeNothing()
     QCOMPARE(dialog.gifLabel->text(), QString());
     QCOMPARE(QApplication::topLevelWidgets(), before);
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void DialogTest::showResponseReplacesTheWholeText()
+{
+    Dialog dialog;
+    dialog.showResponse(QStringLiteral("x"));
+    QCOMPARE(dialog.statusLabel->text(), QStringLiteral("x"));
+    dialog.showResponse(statusProgrammingFailed);
+    QCOMPARE(dialog.statusLabel->text(), statusProgrammingFailed);
+}
+
+void DialogTest::animation()
+{
+    Dialog dialog;
+    dialog.stopGif();
+    QCOMPARE(dialog.gifLabel->text(), QStringLiteral("   "));
+
+    dialog.startGif();
+    QCOMPARE(dialog.gifLabel->movie(), dialog.gifMovie);
+    QVERIFY(dialog.gifMovie->isValid());
+    QCOMPARE(dialog.gifMovie->state(), QMovie::Running);
+
+    dialog.stopGif();
+    QCOMPARE(dialog.gifMovie->state(), QMovie::NotRunning);
+    QVERIFY(!dialog.gifLabel->movie());
+    QCOMPARE(dialog.gifLabel->text(), QStringLiteral("   "));
+}
+
+void DialogTest::messageBox_data()
+{
+    QTest::addColumn<bool>("success");
+    QTest::newRow("success") << true;
+    QTest::newRow("failure") << false;
+}
+
+void DialogTest::messageBox()
+{
+    QFETCH(bool, success);
+    Dialog dialog;
+    dialog.show();
+    const QPalette dialogPalette = dialog.palette();
+
+    QString text;
+    QPalette boxPalette;
+    QMessageBox::StandardButtons buttons;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        text = box->text();
+        boxPalette = box->palette();
+        buttons = box->standardButtons();
+        QVERIFY(!box->parent());
+        clickOk(box);
+    });
+    if (success)
+        dialog.showMessageBox();
+    else
+        dialog.showFailMessageBox();
+
+    QCOMPARE(answerer.answered, 1);
+    QCOMPARE(buttons, QMessageBox::Ok);
+    QCOMPARE(dialog.palette(), dialogPalette);
+    if (success) {
+        QCOMPARE(text, QStringLiteral("<FONT COLOR='#008000'>Programming SUCCESSFUL"));
+        for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
+            QCOMPARE(boxPalette.brush(group, QPalette::Window), QBrush(Qt::green));
+    } else {
+        QCOMPARE(text, QStringLiteral("<FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>"));
+        QCOMPARE(boxPalette.color(QPalette::Window),
+                QApplication::palette().color(QPalette::Window));
+    }
+    QTRY_COMPARE(QApplication::topLevelWidgets().size(), 1);
+}
+
+void DialogTest::browseChoosesAndCancelEmpties()
+{
+    QTemporaryDir folder;
+    QFile image(folder.filePath(QStringLiteral("new fw.bin")));
+    QVERIFY(image.open(QIODevice::WriteOnly));
+    image.write("firmware");
+    image.close();
+    const QString oldDir = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+
+    LogCapture log;
+    Dialog dialog;
+    dialog.show();
+    QStringList captions;
+    bool choose = true;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        auto *chooser = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(chooser);
+        captions << chooser->windowTitle() << chooser->nameFilters();
+        QCOMPARE(chooser->directory().absolutePath(), QDir::currentPath());
+        if (choose) {
+            // The chooser's own name field, as a user types into it.
+            auto *nameEdit = chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(nameEdit);
+            nameEdit->setText(QStringLiteral("new fw.bin"));
+            QTest::keyClick(nameEdit, Qt::Key_Return);
+        } else {
+            chooser->reject();
+        }
+    });
+
+    QTest::mouseClick(dialog.browseButton, Qt::LeftButton);
+    const QString chosen = QDir(folder.path()).absoluteFilePath(QStringLiteral("new fw.bin"));
+    QCOMPARE(dialog.fileLineEdit->text(), chosen);
+    QCOMPARE(dialog.firmwareFile, chosen);
+
+    choose = false;
+    QTest::mouseClick(dialog.browseButton, Qt::LeftButton);
+    QCOMPARE(dialog.fileLineEdit->text(), QString());
+    QVERIFY(dialog.firmwareFile.isEmpty());
+
+    QDir::setCurrent(oldDir);
+    QCOMPARE(answerer.answered, 2);
+    QCOMPARE(captions,
+            QStringList({ "Select Firmware File", "Firmware Files (*.bin)", "Select Firmware File",
+                    "Firmware Files (*.bin)" }));
+    const QString pathLine = QStringLiteral("Current Path/Dir ") + folder.path();
+    QCOMPARE(log.messages().count(pathLine), 2);
+}
+
+void DialogTest::startHandsOverStoredPathAndPort()
+{
+    FakeProgrammer fake;
+    useShortShellTimeouts();
+    Dialog dialog;
+    dialog.firmwareFile = QStringLiteral("/stored/fw.bin");
+    dialog.fileLineEdit->setText(QStringLiteral("/typed/by/hand.bin"));
+    ModalAnswerer answerer(clickOk);
+
+    QTest::mouseClick(dialog.startButton, Qt::LeftButton);
+    QVERIFY(dialog.masterThread.wait(10000));
+    QTRY_COMPARE(answerer.answered, 1);
+    QCOMPARE(transactionFirmwareFile, QStringLiteral("/stored/fw.bin"));
+    QCOMPARE(transactionPortName, QString());
+    QCOMPARE(fake.calls().value(0).value(5), QByteArray("/stored/fw.bin"));
+}
+
+void DialogTest::startWithoutFileOnlyAsksForOne()
+{
+    FakeProgrammer fake;
+    fakeSerialPorts = QStringList { "ttyS0" };
+    Dialog dialog;
+    dialog.show();
+    ModalAnswerer answerer(clickOk);
+    QTest::mouseClick(dialog.startButton, Qt::LeftButton);
+    QVERIFY(dialog.masterThread.wait(5000));
+    QTRY_COMPARE(dialog.statusLabel->text(), statusSelectFileFirst);
+    QTest::qWait(200);
+    QCOMPARE(answerer.answered, 0);
+    QCOMPARE(dialog.gifLabel->text(), QString());
+    QVERIFY(!dialog.gifLabel->movie());
+    QVERIFY(fake.calls().isEmpty());
+}
+
+void DialogTest::wholeRunInOrder_data()
+{
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QStringList>("seen");
+    QTest::newRow("success") << QByteArray("Done.\n")
+                             << QStringList { "response:started", "animation running",
+                                    "three spaces", "response:successful",
+                                    "box <FONT COLOR='#008000'>Programming SUCCESSFUL" };
+    QTest::newRow("failure") << QByteArray("Error\n")
+                             << QStringList { "response:started", "animation running",
+                                    "three spaces", "response:failed",
+                                    "box <FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>" };
+}
+
+void DialogTest::wholeRunInOrder()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(QStringList, seen);
+    FakeProgrammer fake;
+    fake.setOutput(output);
+    fake.setSleepMs(300);
+    useShortShellTimeouts();
+    fakeSerialPorts = QStringList { "ttyUSB0" };
+
+    Dialog dialog;
+    dialog.show();
+    dialog.firmwareFile = QStringLiteral("/fw.bin");
+
+    // Connected after the dialog's own connections, so each of these runs
+    // just after the dialog's slot for the same signal and sees its result.
+    QStringList events;
+    MasterThread &worker = dialog.masterThread;
+    connect(&worker, &MasterThread::response, this,
+            [&] { events << statusEvent(dialog.statusLabel->text()); });
+    connect(&worker, &MasterThread::startgif, this, [&] {
+        if (dialog.gifLabel->movie() == dialog.gifMovie
+                && dialog.gifMovie->state() == QMovie::Running)
+            events << QStringLiteral("animation running");
+    });
+    connect(&worker, &MasterThread::stopgif, this, [&] {
+        if (!dialog.gifLabel->movie() && dialog.gifLabel->text() == QLatin1String("   "))
+            events << QStringLiteral("three spaces");
+    });
+    ModalAnswerer answerer([&](QWidget *modal) {
+        events << QStringLiteral("box ") + qobject_cast<QMessageBox *>(modal)->text();
+        clickOk(modal);
+    });
+
+    QTest::mouseClick(dialog.startButton, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(events, seen, 10000);
 }
 
 QTEST_MAIN(DialogTest)

@@ -35,8 +35,7 @@ void StatusTextsTest::exactText_data()
     QTest::newRow("select file first")
             << statusSelectFileFirst << "Status: Please select the update file first! ";
     QTest::newRow("started") << statusProgrammingStarted << "Status: Programming started ";
-    QTest::newRow("successful")
-            << statusProgrammingSuccessful << "Status: Programming SUCCESSFUL ";
+    QTest::newRow("successful") << statusProgrammingSuccessful << "Status: Programming SUCCESSFUL ";
     QTest::newRow("failed") << statusProgrammingFailed << "Status: Programming FAILED!!! ";
 }
 

@@ -1,5 +1,10 @@
 #include "masterthread.h"
 
+#include "flashcommand.h"
+#include "shellprocess.h"
+#include "shellsettings.h"
+#include "statustexts.h"
+
 #include <QDebug>
 
 // Handed over by transaction() in the GUI thread and read by the run in the
@@ -7,10 +12,16 @@
 QString transactionPortName;
 QString transactionFirmwareFile;
 
+namespace {
+int msecs(std::chrono::milliseconds timeout)
+{
+    return static_cast<int>(timeout.count());
+}
+} // namespace
+
 MasterThread::MasterThread(QObject *parent)
     : QThread(parent)
-{
-}
+{ }
 
 MasterThread::~MasterThread()
 {
@@ -32,4 +43,65 @@ void MasterThread::transaction(const QString &portName, const QString &firmwareF
 
 void MasterThread::run()
 {
+    if (transactionFirmwareFile.isEmpty()) {
+        emit response(statusSelectFileFirst);
+        return;
+    }
+
+    const ShellSettings settings = ShellSettings::current();
+    const ShellKind shell = nativeShellKind();
+    const QString firmwareFile = transactionFirmwareFile;
+    const FlashCommand command =
+            composeFlashCommand(firmwareFile, programmerPort(transactionPortName, shell), shell);
+
+    if (!command.isValid()) {
+        // Nothing reaches a shell that would read the path as code.
+        qDebug("%s", qUtf8Printable(command.problem));
+        emit response(statusProgrammingStarted);
+        emit startgif();
+        emit stopgif();
+        emit response(statusProgrammingFailed);
+        emit failure();
+        return;
+    }
+
+    qDebug("%s", command.line.constData());
+    emit response(statusProgrammingStarted);
+    emit startgif();
+
+    ShellProcess process(settings.endGraceTimeout);
+    process.start(settings.program, QStringList(), QIODevice::ReadWrite);
+    if (!process.waitForStarted(msecs(settings.startTimeout))) {
+        qDebug() << qPrintable(QStringLiteral("Error starting %1 process").arg(settings.program));
+        qDebug() << process.errorString();
+    }
+
+    // Lets the shell say hello before it is given the command; it does not
+    // end here, as it is still waiting for input.
+    process.waitForReadyRead(msecs(settings.greetingTimeout));
+    process.waitForFinished(msecs(settings.greetingPause));
+    const QByteArray greeting = process.readAllStandardOutput();
+    qDebug() << greeting;
+
+    process.write(command.line.constData(), command.line.length());
+    process.closeWriteChannel();
+
+    process.waitForBytesWritten(msecs(settings.writeTimeout));
+    process.waitForReadyRead(msecs(settings.firstOutputTimeout));
+    process.waitForFinished(msecs(settings.finishTimeout));
+    const QByteArray result = process.readAllStandardOutput();
+    qDebug("%s", result.constData());
+
+    // Whatever is still running past the last wait is ended before the
+    // verdict reaches the user.
+    process.endProcessGroup();
+    emit stopgif();
+
+    if (flashSucceeded(result, command, firmwareFile)) {
+        emit response(statusProgrammingSuccessful);
+        emit completion();
+    } else {
+        emit response(statusProgrammingFailed);
+        emit failure();
+    }
 }

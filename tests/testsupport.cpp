@@ -1,0 +1,144 @@
+#include "testsupport.h"
+
+#include "masterthread.h"
+#include "shellsettings.h"
+#include "statustexts.h"
+
+#include <QFile>
+#include <QMutex>
+
+using namespace std::chrono_literals;
+
+namespace {
+QMutex logMutex;
+QStringList logMessages;
+QtMessageHandler previousHandler = nullptr;
+
+void captureMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    {
+        QMutexLocker locker(&logMutex);
+        logMessages.append(message);
+    }
+    previousHandler(type, context, message);
+}
+} // namespace
+
+LogCapture::LogCapture()
+{
+    QMutexLocker locker(&logMutex);
+    logMessages.clear();
+    previousHandler = qInstallMessageHandler(captureMessage);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(previousHandler);
+}
+
+QStringList LogCapture::messages() const
+{
+    QMutexLocker locker(&logMutex);
+    return logMessages;
+}
+
+QString statusEvent(const QString &statusText)
+{
+    if (statusText == statusSelectFileFirst)
+        return QStringLiteral("response:selectFileFirst");
+    if (statusText == statusProgrammingStarted)
+        return QStringLiteral("response:started");
+    if (statusText == statusProgrammingSuccessful)
+        return QStringLiteral("response:successful");
+    if (statusText == statusProgrammingFailed)
+        return QStringLiteral("response:failed");
+    return QStringLiteral("response:") + statusText;
+}
+
+SignalRecorder::SignalRecorder(MasterThread *worker)
+{
+    connect(worker, &MasterThread::response, this,
+            [this](const QString &s) { events << statusEvent(s); });
+    connect(worker, &MasterThread::startgif, this,
+            [this] { events << QStringLiteral("startgif"); });
+    connect(worker, &MasterThread::stopgif, this, [this] { events << QStringLiteral("stopgif"); });
+    connect(worker, &MasterThread::completion, this,
+            [this] { events << QStringLiteral("completion"); });
+    connect(worker, &MasterThread::failure, this, [this] { events << QStringLiteral("failure"); });
+}
+
+FakeProgrammer::FakeProgrammer()
+    : m_oldPath(qgetenv("PATH"))
+{
+    QFile::link(QStringLiteral(FAKE_PROGRAMMER_PATH), m_dir.filePath(QStringLiteral("stmflshr")));
+    qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
+    qputenv("FAKE_PROGRAMMER_RECORD", QFile::encodeName(m_dir.filePath(QStringLiteral("calls"))));
+    qputenv("FAKE_PROGRAMMER_PIDFILE", QFile::encodeName(m_dir.filePath(QStringLiteral("pid"))));
+    setOutput("Done.\n");
+    setSleepMs(0);
+}
+
+FakeProgrammer::~FakeProgrammer()
+{
+    qputenv("PATH", m_oldPath);
+}
+
+void FakeProgrammer::setOutput(const QByteArray &output)
+{
+    qputenv("FAKE_PROGRAMMER_OUTPUT", output);
+}
+
+void FakeProgrammer::setSleepMs(int msecs)
+{
+    qputenv("FAKE_PROGRAMMER_SLEEP_MS", QByteArray::number(msecs));
+}
+
+QList<QList<QByteArray>> FakeProgrammer::calls() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("calls")));
+    QList<QList<QByteArray>> calls;
+    if (!file.open(QIODevice::ReadOnly))
+        return calls;
+    // Arguments may hold line feeds themselves; a call ends with NUL + LF,
+    // or with a bare LF when it had no arguments.
+    QByteArray data = file.readAll();
+    QList<QByteArray> current;
+    QByteArray arg;
+    for (int i = 0; i < data.size(); ++i) {
+        const char c = data.at(i);
+        if (c == '\0') {
+            current << arg;
+            arg.clear();
+        } else if (c == '\n' && arg.isEmpty()) {
+            calls << current;
+            current.clear();
+        } else {
+            arg += c;
+        }
+    }
+    return calls;
+}
+
+qint64 FakeProgrammer::pid() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("pid")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+}
+
+void FakeProgrammer::removeFromPath()
+{
+    QFile::remove(m_dir.filePath(QStringLiteral("stmflshr")));
+}
+
+void useShortShellTimeouts()
+{
+    ShellSettings settings = ShellSettings::platformDefaults();
+    settings.startTimeout = 5000ms;
+    settings.greetingTimeout = 50ms;
+    settings.greetingPause = 50ms;
+    settings.writeTimeout = 1000ms;
+    settings.firstOutputTimeout = 1000ms;
+    settings.finishTimeout = 5000ms;
+    settings.endGraceTimeout = 500ms;
+    ShellSettings::setCurrent(settings);
+}

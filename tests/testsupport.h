@@ -1,0 +1,54 @@
+#ifndef TESTSUPPORT_H
+#define TESTSUPPORT_H
+
+#include <QObject>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class MasterThread;
+
+// Collects debug messages from any thread while it exists.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList messages() const;
+};
+
+// Records the worker's signals in the order the receiving thread sees them.
+class SignalRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SignalRecorder(MasterThread *worker);
+    QStringList events;
+};
+
+// A folder with a fake "stmflshr" first on PATH, and the knobs of that fake.
+class FakeProgrammer
+{
+public:
+    FakeProgrammer();
+    ~FakeProgrammer();
+
+    QString dir() const { return m_dir.path(); }
+    void setOutput(const QByteArray &output);
+    void setSleepMs(int msecs);
+    // Each call's arguments, in order.
+    QList<QList<QByteArray>> calls() const;
+    qint64 pid() const;
+    void removeFromPath();
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldPath;
+};
+
+// Short waits so that tests of time-outs take seconds, not minutes.
+void useShortShellTimeouts();
+
+// Names a worker's signal the way SignalRecorder records it.
+QString statusEvent(const QString &statusText);
+
+#endif // TESTSUPPORT_H

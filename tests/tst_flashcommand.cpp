@@ -1,0 +1,173 @@
+#include "flashcommand.h"
+
+#include <QtTest>
+
+class FlashCommandTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void posixLine_data();
+    void posixLine();
+    void cmdLine_data();
+    void cmdLine();
+    void programmerPort_data();
+    void programmerPort();
+    void verdict_data();
+    void verdict();
+};
+
+void FlashCommandTest::posixLine_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("ordinary path and port")
+            << "/home/u/fw.bin"
+            << "/dev/ttyUSB0"
+            << QByteArray("stmflshr -b 115200 -e 40 -w \"/home/u/fw.bin\" /dev/ttyUSB0 \n");
+    QTest::newRow("empty port leaves two spaces")
+            << "/fw.bin"
+            << "" << QByteArray("stmflshr -b 115200 -e 40 -w \"/fw.bin\"  \n");
+    QTest::newRow("path with spaces") << "/a b/fw 1.bin"
+                                      << "/dev/ttyS0"
+                                      << QByteArray("stmflshr -b 115200 -e 40 -w \"/a b/fw 1.bin\" "
+                                                    "/dev/ttyS0 \n");
+    QTest::newRow("non-ASCII path as UTF-8")
+            << QStringLiteral("/fw/gr\u00fc\u00dfe-\u65e5.bin") << "/dev/ttyS0"
+            << QByteArray("stmflshr -b 115200 -e 40 -w \"/fw/gr\xc3\xbc\xc3\x9f"
+                          "e-\xe6\x97\xa5.bin\" /dev/ttyS0 \n");
+    QTest::newRow("command substitution in path")
+            << "/fw$(touch x).bin"
+            << "/dev/ttyS0"
+            << QByteArray("stmflshr -b 115200 -e 40 -w \"/fw\\$(touch x).bin\" /dev/ttyS0 \n");
+    QTest::newRow("backquote, double quote, backslash in path")
+            << "/a`b\"c\\d.bin"
+            << "/dev/ttyS0"
+            << QByteArray("stmflshr -b 115200 -e 40 -w \"/a\\`b\\\"c\\\\d.bin\" /dev/ttyS0 \n");
+    QTest::newRow("single quote in path is literal inside double quotes")
+            << "/it's.bin"
+            << "/dev/ttyS0"
+            << QByteArray("stmflshr -b 115200 -e 40 -w \"/it's.bin\" /dev/ttyS0 \n");
+    QTest::newRow("hostile port is single-quoted")
+            << "/fw.bin"
+            << "/dev/x; rm -rf ~ 'y'"
+            << QByteArray("stmflshr -b 115200 -e 40 -w \"/fw.bin\" '/dev/x; rm -rf ~ "
+                          "'\\''y'\\''' \n");
+}
+
+void FlashCommandTest::posixLine()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, port);
+    QFETCH(QByteArray, line);
+    const FlashCommand command = composeFlashCommand(file, port, ShellKind::Posix);
+    QVERIFY(command.isValid());
+    QCOMPARE(command.line, line);
+}
+
+void FlashCommandTest::cmdLine_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QByteArray>("line"); // empty: refused
+
+    QTest::newRow("ordinary path and port")
+            << "C:\\fw\\new fw.bin"
+            << "COM3" << QByteArray("stmflshr -b 115200 -e 40 -w \"C:\\fw\\new fw.bin\" COM3 \n");
+    QTest::newRow("ampersand and caret are literal inside quotes")
+            << "C:\\a&b^c.bin"
+            << "COM3" << QByteArray("stmflshr -b 115200 -e 40 -w \"C:\\a&b^c.bin\" COM3 \n");
+    QTest::newRow("port with a space is quoted")
+            << "C:\\fw.bin"
+            << "COM 3" << QByteArray("stmflshr -b 115200 -e 40 -w \"C:\\fw.bin\" \"COM 3\" \n");
+    QTest::newRow("double quote in path") << "C:\\a\"&calc&\".bin"
+                                          << "COM3" << QByteArray();
+    QTest::newRow("percent sign in path") << "C:\\%PATH%.bin"
+                                          << "COM3" << QByteArray();
+    QTest::newRow("line break in path") << "C:\\a\r\ncalc.bin"
+                                        << "COM3" << QByteArray();
+    QTest::newRow("percent sign in port") << "C:\\fw.bin"
+                                          << "COM%X%" << QByteArray();
+}
+
+void FlashCommandTest::cmdLine()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, port);
+    QFETCH(QByteArray, line);
+    const FlashCommand command = composeFlashCommand(file, port, ShellKind::Cmd);
+    QCOMPARE(command.line, line);
+    QCOMPARE(command.isValid(), !line.isEmpty());
+}
+
+void FlashCommandTest::programmerPort_data()
+{
+    QTest::addColumn<int>("shell");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("port");
+
+    const int posix = int(ShellKind::Posix);
+    QTest::newRow("POSIX name becomes device path") << posix << "ttyUSB0"
+                                                    << "/dev/ttyUSB0";
+    QTest::newRow("POSIX path stays") << posix << "/dev/pts/3"
+                                      << "/dev/pts/3";
+    QTest::newRow("POSIX empty stays empty") << posix << ""
+                                             << "";
+    QTest::newRow("Windows name stays") << int(ShellKind::Cmd) << "COM3"
+                                        << "COM3";
+}
+
+void FlashCommandTest::programmerPort()
+{
+    QFETCH(int, shell);
+    QFETCH(QString, name);
+    QFETCH(QString, port);
+    QCOMPARE(::programmerPort(name, ShellKind(shell)), port);
+}
+
+void FlashCommandTest::verdict_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("shell");
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<bool>("success");
+
+    const int posix = int(ShellKind::Posix);
+    const int cmd = int(ShellKind::Cmd);
+    QTest::newRow("Done. on its own line")
+            << "/fw.bin" << posix << QByteArray("x\nDone.\n") << true;
+    QTest::newRow("Done. inside a longer line")
+            << "/fw.bin" << posix << QByteArray("Writing ... Done.Verified") << true;
+    QTest::newRow("done. in another case")
+            << "/fw.bin" << posix << QByteArray("done.\nDONE.") << false;
+    QTest::newRow("empty block") << "/fw.bin" << posix << QByteArray() << false;
+    QTest::newRow("Done. only in the echo")
+            << "C:\\Done.bin" << cmd
+            << QByteArray("C:\\fw>stmflshr -b 115200 -e 40 -w \"C:\\Done.bin\" COM3 \r\n"
+                          "Error: no answer\r\n\r\nC:\\fw>")
+            << false;
+    QTest::newRow("Done. after the echo")
+            << "C:\\Done.bin" << cmd
+            << QByteArray("C:\\fw>stmflshr -b 115200 -e 40 -w \"C:\\Done.bin\" COM3 \r\n"
+                          "Erasing\r\nDone.\r\n\r\nC:\\fw>")
+            << true;
+    QTest::newRow("Done. only in a copy of the path")
+            << "/fw/Done.bin" << posix << QByteArray("cannot open /fw/Done.bin\n") << false;
+}
+
+void FlashCommandTest::verdict()
+{
+    QFETCH(QString, file);
+    QFETCH(int, shell);
+    QFETCH(QByteArray, block);
+    QFETCH(bool, success);
+    const QString port =
+            shell == int(ShellKind::Cmd) ? QStringLiteral("COM3") : QStringLiteral("/dev/ttyS0");
+    const FlashCommand command = composeFlashCommand(file, port, ShellKind(shell));
+    QCOMPARE(flashSucceeded(block, command, file), success);
+}
+
+QTEST_APPLESS_MAIN(FlashCommandTest)
+#include "tst_flashcommand.moc"

@@ -1,0 +1,233 @@
+#include "masterthread.h"
+#include "shellsettings.h"
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QtTest>
+
+#include <atomic>
+
+using namespace std::chrono_literals;
+
+namespace {
+const QStringList successEvents = { "response:started", "startgif", "stopgif",
+    "response:successful", "completion" };
+const QStringList failureEvents = { "response:started", "startgif", "stopgif", "response:failed",
+    "failure" };
+
+// A zombie has ended; only its entry is left for the parent to collect.
+bool isAlive(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
+}
+
+QList<QByteArray> expectedArguments(const QString &file, const QByteArray &port)
+{
+    QList<QByteArray> args = { "-b", "115200", "-e", "40", "-w", file.toUtf8() };
+    if (!port.isEmpty())
+        args << port;
+    return args;
+}
+} // namespace
+
+class MasterThreadTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { useShortShellTimeouts(); }
+    void cleanupTestCase() { ShellSettings::setCurrent(ShellSettings::platformDefaults()); }
+
+    void idleDestructionReturnsAtOnce();
+    void noFileGivesOnlySelectFileFirst();
+    void outcome_data();
+    void outcome();
+    void programmerGetsExactArguments_data();
+    void programmerGetsExactArguments();
+    void secondStartDuringRunStartsNothing();
+    void destructionWaitsForTheRunsLastSignal();
+};
+
+void MasterThreadTest::idleDestructionReturnsAtOnce()
+{
+    LogCapture log;
+    QElapsedTimer timer;
+    timer.start();
+    {
+        MasterThread worker;
+    }
+    QVERIFY(timer.elapsed() < 500);
+    QCOMPARE(log.messages(), QStringList { "Ending Thread, wait" });
+}
+
+void MasterThreadTest::noFileGivesOnlySelectFileFirst()
+{
+    FakeProgrammer fake;
+    MasterThread worker;
+    SignalRecorder recorder(&worker);
+    worker.transaction(QStringLiteral("ttyS0"), QString());
+    QVERIFY(worker.wait(5000));
+    QTRY_COMPARE(recorder.events, QStringList { "response:selectFileFirst" });
+    QTest::qWait(50);
+    QCOMPARE(recorder.events, QStringList { "response:selectFileFirst" });
+    QVERIFY(fake.calls().isEmpty());
+}
+
+void MasterThreadTest::outcome_data()
+{
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<int>("sleepMs");
+    QTest::addColumn<bool>("programmerPresent");
+    QTest::addColumn<bool>("shellPresent");
+    QTest::addColumn<bool>("success");
+
+    QTest::newRow("Done. inside a longer line")
+            << QByteArray("50%\nall Done.really\n") << 0 << true << true << true;
+    QTest::newRow("Done. after a slow start")
+            << QByteArray("Done.\n") << 1500 << true << true << true;
+    QTest::newRow("no Done.") << QByteArray("Error: no answer\n") << 0 << true << true << false;
+    QTest::newRow("done. in another case") << QByteArray("done.\n") << 0 << true << true << false;
+    QTest::newRow("programmer missing") << QByteArray("Done.\n") << 0 << false << true << false;
+    QTest::newRow("shell not started") << QByteArray("Done.\n") << 0 << true << false << false;
+    QTest::newRow("past the time-out") << QByteArray("Done.\n") << 60000 << true << true << false;
+}
+
+void MasterThreadTest::outcome()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(int, sleepMs);
+    QFETCH(bool, programmerPresent);
+    QFETCH(bool, shellPresent);
+    QFETCH(bool, success);
+
+    FakeProgrammer fake;
+    fake.setOutput(output);
+    fake.setSleepMs(sleepMs);
+    if (!programmerPresent)
+        fake.removeFromPath();
+    ShellSettings settings = ShellSettings::current();
+    if (!shellPresent)
+        settings.program = QStringLiteral("/nonexistent/sh");
+    settings.finishTimeout = 3000ms;
+    ShellSettings::setCurrent(settings);
+
+    LogCapture log;
+    MasterThread worker;
+    SignalRecorder recorder(&worker);
+    QElapsedTimer timer;
+    timer.start();
+    worker.transaction(QStringLiteral("ttyS0"), QStringLiteral("/fw/new fw.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events, success ? successEvents : failureEvents, 15000);
+    QVERIFY(worker.wait(1000));
+
+    const QStringList messages = log.messages();
+    QVERIFY(messages.contains("stmflshr -b 115200 -e 40 -w \"/fw/new fw.bin\" /dev/ttyS0 \n"));
+    if (!shellPresent) {
+        const int at = messages.indexOf("Error starting /nonexistent/sh process");
+        QVERIFY(at >= 0);
+        QVERIFY(messages.value(at + 1).startsWith(QLatin1Char('"')));
+        QVERIFY(fake.calls().isEmpty());
+    }
+    if (sleepMs > settings.finishTimeout.count()) {
+        // The verdict came at the time-out, and the programmer went with it.
+        QVERIFY(timer.elapsed() < 10000);
+        QVERIFY(fake.pid() > 0);
+        QVERIFY(!isAlive(fake.pid()));
+    }
+}
+
+void MasterThreadTest::programmerGetsExactArguments_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QByteArray>("devicePath");
+
+    QTest::newRow("spaces") << "new fw 1.bin"
+                            << "ttyUSB0" << QByteArray("/dev/ttyUSB0");
+    QTest::newRow("non-ASCII") << QStringLiteral("gr\u00fc\u00dfe-\u65e5.bin") << "ttyUSB0"
+                               << QByteArray("/dev/ttyUSB0");
+    QTest::newRow("empty port") << "fw.bin"
+                                << "" << QByteArray();
+    QTest::newRow("command substitution") << "fw$(touch PWNED).bin"
+                                          << "ttyS0" << QByteArray("/dev/ttyS0");
+    QTest::newRow("backquote") << "fw`touch PWNED`.bin"
+                               << "ttyS0" << QByteArray("/dev/ttyS0");
+    QTest::newRow("double quote") << "fw\"; touch PWNED; \".bin"
+                                  << "ttyS0" << QByteArray("/dev/ttyS0");
+    QTest::newRow("backslash") << "fw\\\"\\$x.bin"
+                               << "ttyS0" << QByteArray("/dev/ttyS0");
+    QTest::newRow("single quote and line feed") << "it's\n touch PWNED.bin"
+                                                << "ttyS0" << QByteArray("/dev/ttyS0");
+    QTest::newRow("hostile port") << "fw.bin"
+                                  << "x; touch PWNED" << QByteArray("/dev/x; touch PWNED");
+}
+
+void MasterThreadTest::programmerGetsExactArguments()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, port);
+    QFETCH(QByteArray, devicePath);
+
+    FakeProgrammer fake;
+    QTemporaryDir work;
+    const QString oldDir = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    const QString file = work.filePath(name);
+
+    MasterThread worker;
+    SignalRecorder recorder(&worker);
+    worker.transaction(port, file);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events.size(), successEvents.size(), 10000);
+    QDir::setCurrent(oldDir);
+
+    QCOMPARE(fake.calls(), QList<QList<QByteArray>> { expectedArguments(file, devicePath) });
+    QVERIFY(!QFile::exists(work.filePath(QStringLiteral("PWNED"))));
+    QVERIFY(!QFile::exists(QDir(oldDir).filePath(QStringLiteral("PWNED"))));
+}
+
+void MasterThreadTest::secondStartDuringRunStartsNothing()
+{
+    FakeProgrammer fake;
+    fake.setSleepMs(500);
+    MasterThread worker;
+    SignalRecorder recorder(&worker);
+    worker.transaction(QStringLiteral("ttyS0"), QStringLiteral("/first.bin"));
+    QTRY_VERIFY(recorder.events.contains("startgif"));
+    worker.transaction(QStringLiteral("ttyS1"), QStringLiteral("/second.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events, successEvents, 10000);
+    QVERIFY(worker.wait(1000));
+    QTest::qWait(100);
+    QCOMPARE(recorder.events, successEvents);
+    QCOMPARE(fake.calls(),
+            QList<QList<QByteArray>> { expectedArguments("/first.bin", "/dev/ttyS0") });
+
+    // Once idle again, a hand-over runs with what it brings.
+    recorder.events.clear();
+    worker.transaction(QStringLiteral("ttyS1"), QStringLiteral("/second.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events, successEvents, 10000);
+    QCOMPARE(fake.calls().value(1), expectedArguments("/second.bin", "/dev/ttyS1"));
+}
+
+void MasterThreadTest::destructionWaitsForTheRunsLastSignal()
+{
+    FakeProgrammer fake;
+    fake.setSleepMs(500);
+    std::atomic<bool> lastSignalEmitted { false };
+    auto *worker = new MasterThread;
+    connect(
+            worker, &MasterThread::completion, worker, [&] { lastSignalEmitted = true; },
+            Qt::DirectConnection);
+    worker->transaction(QStringLiteral("ttyS0"), QStringLiteral("/fw.bin"));
+    QTest::qWait(100);
+    QVERIFY(worker->isRunning());
+    delete worker;
+    QVERIFY(lastSignalEmitted);
+}
+
+QTEST_GUILESS_MAIN(MasterThreadTest)
+#include "tst_masterthread.moc"

@@ -1,0 +1,38 @@
+#ifndef FLASHCOMMAND_H
+#define FLASHCOMMAND_H
+
+#include <QByteArray>
+#include <QString>
+
+// The command interpreter that runs the flash programmer: cmd.exe on Windows,
+// /bin/sh elsewhere. Both read one line from standard input, run it and end
+// once their input is closed.
+enum class ShellKind { Posix, Cmd };
+
+ShellKind nativeShellKind();
+QString shellProgram(ShellKind shell);
+
+// The port as the programmer must be given it. On POSIX a port is a device
+// file, listed by name ("ttyUSB0") but opened by path ("/dev/ttyUSB0").
+QString programmerPort(const QString &portName, ShellKind shell);
+
+// The one line written to the shell. When a value cannot be passed through
+// the shell without being interpreted, line stays empty and problem says why.
+struct FlashCommand
+{
+    QByteArray line;
+    QString problem;
+
+    bool isValid() const { return problem.isEmpty(); }
+};
+
+FlashCommand composeFlashCommand(
+        const QString &firmwareFile, const QString &programmerPort, ShellKind shell);
+
+// Whether the shell's output after the command was written tells of a
+// programmed device. Only "Done." counts, and not where it is merely part of
+// the shell echoing the command line or of a copy of the file's path.
+bool flashSucceeded(
+        const QByteArray &resultBlock, const FlashCommand &command, const QString &firmwareFile);
+
+#endif // FLASHCOMMAND_H

@@ -1,0 +1,29 @@
+#include "shellsettings.h"
+
+#include "flashcommand.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+ShellSettings &currentSettings()
+{
+    static ShellSettings settings = ShellSettings::platformDefaults();
+    return settings;
+}
+} // namespace
+
+ShellSettings ShellSettings::platformDefaults()
+{
+    return ShellSettings { shellProgram(nativeShellKind()), 30000ms, 1000ms, 1000ms, 1000ms, 1000ms,
+        60000ms, 2000ms };
+}
+
+const ShellSettings &ShellSettings::current()
+{
+    return currentSettings();
+}
+
+void ShellSettings::setCurrent(const ShellSettings &settings)
+{
+    currentSettings() = settings;
+}
