@@ -47,6 +47,7 @@ private slots:
     void noFileGivesOnlySelectFileFirst();
     void outcome_data();
     void outcome();
+    void refusedLineStartsNoShell();
     void programmerGetsExactArguments_data();
     void programmerGetsExactArguments();
     void secondStartDuringRunStartsNothing();
@@ -139,6 +140,27 @@ void MasterThreadTest::outcome()
         QVERIFY(fake.pid() > 0);
         QVERIFY(!isAlive(fake.pid()));
     }
+}
+
+void MasterThreadTest::refusedLineStartsNoShell()
+{
+    // cmd.exe cannot be handed a percent sign safely: the run fails before
+    // any shell starts. /bin/sh stands in for cmd.exe here.
+    FakeProgrammer fake;
+    ShellSettings settings = ShellSettings::current();
+    settings.kind = ShellKind::Cmd;
+    ShellSettings::setCurrent(settings);
+
+    LogCapture log;
+    MasterThread worker;
+    SignalRecorder recorder(&worker);
+    worker.transaction(QStringLiteral("COM3"), QStringLiteral("C:\\fw\\%PATH%.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events, failureEvents, 5000);
+    QVERIFY(worker.wait(1000));
+    QVERIFY(fake.calls().isEmpty());
+    const QStringList messages = log.messages();
+    QCOMPARE(messages.filter(QStringLiteral("Refusing to run")).size(), 1);
+    QVERIFY(messages.filter(QStringLiteral("stmflshr -b")).isEmpty());
 }
 
 void MasterThreadTest::programmerGetsExactArguments_data()

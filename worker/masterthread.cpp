@@ -49,10 +49,9 @@ void MasterThread::run()
     }
 
     const ShellSettings settings = ShellSettings::current();
-    const ShellKind shell = nativeShellKind();
     const QString firmwareFile = transactionFirmwareFile;
-    const FlashCommand command =
-            composeFlashCommand(firmwareFile, programmerPort(transactionPortName, shell), shell);
+    const FlashCommand command = composeFlashCommand(
+            firmwareFile, programmerPort(transactionPortName, settings.kind), settings.kind);
 
     if (!command.isValid()) {
         // Nothing reaches a shell that would read the path as code.

@@ -1,7 +1,5 @@
 #include "shellsettings.h"
 
-#include "flashcommand.h"
-
 using namespace std::chrono_literals;
 
 namespace {
@@ -14,7 +12,8 @@ ShellSettings &currentSettings()
 
 ShellSettings ShellSettings::platformDefaults()
 {
-    return ShellSettings { shellProgram(nativeShellKind()), 30000ms, 1000ms, 1000ms, 1000ms, 1000ms,
+    const ShellKind kind = nativeShellKind();
+    return ShellSettings { kind, shellProgram(kind), 30000ms, 1000ms, 1000ms, 1000ms, 1000ms,
         60000ms, 2000ms };
 }
 

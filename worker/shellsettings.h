@@ -1,6 +1,8 @@
 #ifndef SHELLSETTINGS_H
 #define SHELLSETTINGS_H
 
+#include "flashcommand.h"
+
 #include <QString>
 
 #include <chrono>
@@ -10,6 +12,7 @@
 // seconds, and point the shell elsewhere to see a start fail.
 struct ShellSettings
 {
+    ShellKind kind;
     QString program;
     std::chrono::milliseconds startTimeout;
     std::chrono::milliseconds greetingTimeout;
