@@ -5,7 +5,7 @@ set -eu
 
 packages="cmake g++ make qtbase5-dev libqt5serialport5-dev"
 if [ "${1:-}" = "test" ]; then
-    packages="$packages xvfb xauth xdotool imagemagick dpkg-dev"
+    packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file"
 fi
 
 missing=""
