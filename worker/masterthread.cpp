@@ -17,6 +17,39 @@ int msecs(std::chrono::milliseconds timeout)
 {
     return static_cast<int>(timeout.count());
 }
+
+// Writes the command to a new shell, waits for the shell to end and returns
+// what it wrote to standard output after it was given the command.
+QByteArray runThroughShell(const FlashCommand &command, const ShellSettings &settings)
+{
+    ShellProcess process(settings.endGraceTimeout);
+    process.start(settings.program, QStringList(), QIODevice::ReadWrite);
+    if (!process.waitForStarted(msecs(settings.startTimeout))) {
+        qDebug() << qPrintable(QStringLiteral("Error starting %1 process").arg(settings.program));
+        qDebug() << process.errorString();
+    }
+
+    // Lets the shell say hello before it is given the command; it does not
+    // end here, as it is still waiting for input.
+    process.waitForReadyRead(msecs(settings.greetingTimeout));
+    process.waitForFinished(msecs(settings.greetingPause));
+    const QByteArray greeting = process.readAllStandardOutput();
+    qDebug() << greeting;
+
+    process.write(command.line.constData(), command.line.length());
+    process.closeWriteChannel();
+
+    process.waitForBytesWritten(msecs(settings.writeTimeout));
+    process.waitForReadyRead(msecs(settings.firstOutputTimeout));
+    process.waitForFinished(msecs(settings.finishTimeout));
+    const QByteArray result = process.readAllStandardOutput();
+    qDebug("%s", result.constData());
+
+    // Whatever is still running past the last wait is ended before the
+    // verdict reaches the user.
+    process.endProcessGroup();
+    return result;
+}
 } // namespace
 
 MasterThread::MasterThread(QObject *parent)
@@ -53,50 +86,16 @@ void MasterThread::run()
     const FlashCommand command = composeFlashCommand(
             firmwareFile, programmerPort(transactionPortName, settings.kind), settings.kind);
 
-    if (!command.isValid()) {
-        // Nothing reaches a shell that would read the path as code.
-        qDebug("%s", qUtf8Printable(command.problem));
-        emit response(statusProgrammingStarted);
-        emit startgif();
-        emit stopgif();
-        emit response(statusProgrammingFailed);
-        emit failure();
-        return;
-    }
-
-    qDebug("%s", command.line.constData());
+    // A line the shell would read as code is never handed to it; the run
+    // then fails like any other.
+    qDebug("%s", command.isValid() ? command.line.constData() : qUtf8Printable(command.problem));
     emit response(statusProgrammingStarted);
     emit startgif();
 
-    ShellProcess process(settings.endGraceTimeout);
-    process.start(settings.program, QStringList(), QIODevice::ReadWrite);
-    if (!process.waitForStarted(msecs(settings.startTimeout))) {
-        qDebug() << qPrintable(QStringLiteral("Error starting %1 process").arg(settings.program));
-        qDebug() << process.errorString();
-    }
-
-    // Lets the shell say hello before it is given the command; it does not
-    // end here, as it is still waiting for input.
-    process.waitForReadyRead(msecs(settings.greetingTimeout));
-    process.waitForFinished(msecs(settings.greetingPause));
-    const QByteArray greeting = process.readAllStandardOutput();
-    qDebug() << greeting;
-
-    process.write(command.line.constData(), command.line.length());
-    process.closeWriteChannel();
-
-    process.waitForBytesWritten(msecs(settings.writeTimeout));
-    process.waitForReadyRead(msecs(settings.firstOutputTimeout));
-    process.waitForFinished(msecs(settings.finishTimeout));
-    const QByteArray result = process.readAllStandardOutput();
-    qDebug("%s", result.constData());
-
-    // Whatever is still running past the last wait is ended before the
-    // verdict reaches the user.
-    process.endProcessGroup();
+    const QByteArray result = command.isValid() ? runThroughShell(command, settings) : QByteArray();
     emit stopgif();
 
-    if (flashSucceeded(result, command, firmwareFile)) {
+    if (command.isValid() && flashSucceeded(result, command, firmwareFile)) {
         emit response(statusProgrammingSuccessful);
         emit completion();
     } else {
