@@ -10,13 +10,7 @@ runs=${1:-11}
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-"$top/tools/install-deps.sh" test
-if ! dpkg-query -W -f='${Status}' libx11-dev 2>/dev/null | grep -q "install ok installed"; then
-    echo "Installing libx11-dev"
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get install -y -qq --no-install-recommends libx11-dev </dev/null
-fi
+"$top/tools/install-deps.sh" bench
 cmake --preset release -DKESTRIX_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build --preset release -j"$(nproc)" >/dev/null
 build=$top/build/release

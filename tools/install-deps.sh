@@ -1,12 +1,14 @@
 #!/bin/sh
-# Installs the Debian packages a build (or, with "test", a test run) needs,
-# and only those that are missing. Works as root or through sudo.
+# Installs the Debian packages a build needs, with "test" also those of a
+# test run, with "bench" also those of the benchmark; only those missing.
+# Works as root or through sudo.
 set -eu
 
 packages="cmake g++ make qtbase5-dev libqt5serialport5-dev"
-if [ "${1:-}" = "test" ]; then
-    packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file"
-fi
+case "${1:-}" in
+test) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file" ;;
+bench) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file libx11-dev" ;;
+esac
 
 missing=""
 for package in $packages; do

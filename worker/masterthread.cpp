@@ -44,10 +44,8 @@ QByteArray runThroughShell(const FlashCommand &command, const ShellSettings &set
     process.waitForFinished(msecs(settings.finishTimeout));
     const QByteArray result = process.readAllStandardOutput();
     qDebug("%s", result.constData());
-
-    // Whatever is still running past the last wait is ended before the
-    // verdict reaches the user.
-    process.endProcessGroup();
+    // The process goes with this scope, and with it whatever is still
+    // running past the last wait, before the verdict reaches the user.
     return result;
 }
 } // namespace

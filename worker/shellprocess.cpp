@@ -16,11 +16,6 @@ ShellProcess::ShellProcess(std::chrono::milliseconds endGraceTimeout, QObject *p
 
 ShellProcess::~ShellProcess()
 {
-    endProcessGroup();
-}
-
-void ShellProcess::endProcessGroup()
-{
 #ifdef Q_OS_UNIX
     if (m_processGroup <= 0)
         return;
@@ -34,7 +29,6 @@ void ShellProcess::endProcessGroup()
     ::kill(-group, SIGKILL);
     if (state() != NotRunning)
         waitForFinished(-1);
-    m_processGroup = 0;
 #endif
 }
 

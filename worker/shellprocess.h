@@ -15,11 +15,9 @@ class ShellProcess : public QProcess
 
 public:
     explicit ShellProcess(std::chrono::milliseconds endGraceTimeout, QObject *parent = nullptr);
+    // Ends the whole group: asks it to end, waits the grace time for the
+    // shell, then kills whatever of the group is left.
     ~ShellProcess() override;
-
-    // Asks the whole group to end, waits the grace time for the shell, then
-    // kills whatever of the group is left.
-    void endProcessGroup();
 
 protected:
     void setupChildProcess() override;
