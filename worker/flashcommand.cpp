@@ -1,10 +1,14 @@
 #include "flashcommand.h"
 
+#include "codepage.h"
+
 #include <QList>
+
+#include <algorithm>
 
 namespace {
 
-const QByteArray programmerInvocation = QByteArrayLiteral("stmflshr -b 115200 -e 40 -w ");
+const QString programmerInvocation = QStringLiteral("stmflshr -b 115200 -e 40 -w ");
 const QByteArray successMark = QByteArrayLiteral("Done.");
 
 // Characters no shell treats specially outside quotes; a port made only of
@@ -38,23 +42,51 @@ QString cmdQuotingProblem(const QString &value, const QString &what)
 
 // Inside POSIX double quotes only these four keep a meaning; a backslash
 // before each makes it literal.
-QByteArray posixDoubleQuoted(const QString &value)
+QString posixDoubleQuoted(const QString &value)
 {
-    QByteArray out = "\"";
-    for (const char c : value.toUtf8()) {
-        if (c == '\\' || c == '"' || c == '$' || c == '`')
-            out += '\\';
+    QString out = QStringLiteral("\"");
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('$')
+                || c == QLatin1Char('`'))
+            out += QLatin1Char('\\');
         out += c;
     }
-    out += '"';
-    return out;
+    return out + QLatin1Char('"');
 }
 
-QByteArray posixSingleQuoted(const QString &value)
+QString posixSingleQuoted(QString value)
 {
-    QByteArray out = value.toUtf8();
-    out.replace('\'', QByteArrayLiteral("'\\''"));
-    return '\'' + out + '\'';
+    value.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
+
+QString codePageProblem(const QString &value, const QString &what, unsigned codePage)
+{
+    if (encodeInCodePage(value, codePage))
+        return {};
+    return QStringLiteral("Refusing to run: the %1 holds characters outside code page %2, in "
+                          "which the shell reads its command: %3")
+            .arg(what, QString::number(codePage), value);
+}
+
+bool isPathCharacter(char c)
+{
+    return static_cast<unsigned char>(c) >= 0x20 && !QByteArray("<>:\"|?*").contains(c);
+}
+
+// cmd.exe's prompt is its working folder, drive first, then ">"; no folder
+// name holds a ">", so the prompt ends at the first one. It starts the line
+// the echo or the programmer's first output is on.
+QByteArray withoutCmdPrompt(const QByteArray &line)
+{
+    const char drive = line.isEmpty() ? '\0' : line.at(0);
+    const bool driveLetter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+    if (!driveLetter || !line.startsWith(QByteArray(1, drive) + ":\\"))
+        return line;
+    const int end = line.indexOf('>', 3);
+    if (end < 0 || !std::all_of(line.begin() + 3, line.begin() + end, isPathCharacter))
+        return line;
+    return line.mid(end + 1);
 }
 
 } // namespace
@@ -73,6 +105,18 @@ QString shellProgram(ShellKind shell)
     return shell == ShellKind::Cmd ? QStringLiteral("cmd.exe") : QStringLiteral("/bin/sh");
 }
 
+QStringList shellArguments(ShellKind shell)
+{
+    if (shell == ShellKind::Cmd)
+        return {};
+    return { QStringLiteral("-c"), QStringLiteral("echo Shell ready.; exec /bin/sh") };
+}
+
+unsigned shellCodePage(ShellKind shell)
+{
+    return shell == ShellKind::Cmd ? cmdCodePage() : utf8CodePage;
+}
+
 QString programmerPort(const QString &portName, ShellKind shell)
 {
     if (shell == ShellKind::Cmd || portName.isEmpty())
@@ -88,29 +132,42 @@ FlashCommand composeFlashCommand(
         const QString &firmwareFile, const QString &programmerPort, ShellKind shell)
 {
     FlashCommand command;
-    QByteArray quotedFile;
-    QByteArray port;
+    command.shell = shell;
+    QString quotedFile;
+    QString port;
 
     if (shell == ShellKind::Cmd) {
         command.problem = cmdQuotingProblem(firmwareFile, QStringLiteral("firmware file path"));
         if (command.problem.isEmpty())
             command.problem = cmdQuotingProblem(programmerPort, QStringLiteral("port name"));
-        if (!command.isValid())
-            return command;
-        quotedFile = '"' + firmwareFile.toUtf8() + '"';
+        quotedFile = QLatin1Char('"') + firmwareFile + QLatin1Char('"');
         port = isPlainWord(programmerPort, QStringLiteral("_.:\\-"))
-                ? programmerPort.toUtf8()
-                : '"' + programmerPort.toUtf8() + '"';
+                ? programmerPort
+                : QLatin1Char('"') + programmerPort + QLatin1Char('"');
     } else {
         quotedFile = posixDoubleQuoted(firmwareFile);
         port = isPlainWord(programmerPort, QStringLiteral("_./:+,=@%-"))
-                ? programmerPort.toUtf8()
+                ? programmerPort
                 : posixSingleQuoted(programmerPort);
     }
 
+    // A character the shell's code page lacks would reach the programmer as
+    // another one, naming another file or none.
+    const unsigned codePage = shellCodePage(shell);
+    if (command.problem.isEmpty())
+        command.problem =
+                codePageProblem(firmwareFile, QStringLiteral("firmware file path"), codePage);
+    if (command.problem.isEmpty())
+        command.problem = codePageProblem(programmerPort, QStringLiteral("port name"), codePage);
+    if (!command.isValid())
+        return command;
+
     // An empty port stays empty: the programmer then gets no port at all and
     // says so itself.
-    command.line = programmerInvocation + quotedFile + ' ' + port + QByteArrayLiteral(" \n");
+    command.text =
+            programmerInvocation + quotedFile + QLatin1Char(' ') + port + QStringLiteral(" \n");
+    command.line = *encodeInCodePage(command.text, codePage);
+    command.filePath = *encodeInCodePage(firmwareFile, codePage);
     return command;
 }
 
@@ -120,14 +177,19 @@ bool flashSucceeded(
     // cmd.exe echoes its prompt and every line it reads; that echo holds the
     // file path, which may well contain "Done." itself.
     const QByteArray echo = command.line.trimmed();
-    const QByteArray path = firmwareFile.toUtf8();
+    // The programmer may print the path in either form.
+    const QByteArray paths[] = { firmwareFile.toUtf8(), command.filePath };
 
     const QList<QByteArray> lines = resultBlock.split('\n');
     for (QByteArray line : lines) {
+        if (command.shell == ShellKind::Cmd)
+            line = withoutCmdPrompt(line);
         if (!echo.isEmpty() && line.contains(echo))
             continue;
-        if (!path.isEmpty())
-            line.replace(path, QByteArrayLiteral("\n"));
+        for (const QByteArray &path : paths) {
+            if (!path.isEmpty())
+                line.replace(path, QByteArrayLiteral("\n"));
+        }
         if (line.contains(successMark))
             return true;
     }

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // The command interpreter that runs the flash programmer: cmd.exe on Windows,
 // /bin/sh elsewhere. Both read one line from standard input, run it and end
@@ -11,6 +12,13 @@ enum class ShellKind { Posix, Cmd };
 
 ShellKind nativeShellKind();
 QString shellProgram(ShellKind shell);
+// /bin/sh is started so that it greets, as cmd.exe does: the run's pause for
+// the greeting then ends when the greeting comes, not when its wait runs out.
+QStringList shellArguments(ShellKind shell);
+
+// The code page the shell reads its line in: UTF-8 on POSIX, the console's
+// code page for cmd.exe.
+unsigned shellCodePage(ShellKind shell);
 
 // The port as the programmer must be given it. On POSIX a port is a device
 // file, listed by name ("ttyUSB0") but opened by path ("/dev/ttyUSB0").
@@ -20,7 +28,13 @@ QString programmerPort(const QString &portName, ShellKind shell);
 // the shell without being interpreted, line stays empty and problem says why.
 struct FlashCommand
 {
+    ShellKind shell = ShellKind::Posix;
+    // As the shell reads it, in the shell's code page.
     QByteArray line;
+    // The same line as text, for the log.
+    QString text;
+    // The firmware file's path as the line holds it, quoting left out.
+    QByteArray filePath;
     QString problem;
 
     bool isValid() const { return problem.isEmpty(); }
@@ -31,7 +45,8 @@ FlashCommand composeFlashCommand(
 
 // Whether the shell's output after the command was written tells of a
 // programmed device. Only "Done." counts, and not where it is merely part of
-// the shell echoing the command line or of a copy of the file's path.
+// the shell's prompt (its working folder), of the shell echoing the command
+// line, or of a copy of the file's path.
 bool flashSucceeded(
         const QByteArray &resultBlock, const FlashCommand &command, const QString &firmwareFile);
 

@@ -23,7 +23,14 @@ int msecs(std::chrono::milliseconds timeout)
 QByteArray runThroughShell(const FlashCommand &command, const ShellSettings &settings)
 {
     ShellProcess process(settings.endGraceTimeout);
-    process.start(settings.program, QStringList(), QIODevice::ReadWrite);
+    if (settings.kind == ShellKind::Cmd) {
+        // The verdict knows cmd.exe's prompt by its default shape; a prompt
+        // of the user's own could hold anything, "Done." included.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PROMPT"), QStringLiteral("$P$G"));
+        process.setProcessEnvironment(environment);
+    }
+    process.start(settings.program, settings.arguments, QIODevice::ReadWrite);
     if (!process.waitForStarted(msecs(settings.startTimeout))) {
         qDebug() << qPrintable(QStringLiteral("Error starting %1 process").arg(settings.program));
         qDebug() << process.errorString();
@@ -86,7 +93,7 @@ void MasterThread::run()
 
     // A line the shell would read as code is never handed to it; the run
     // then fails like any other.
-    qDebug("%s", command.isValid() ? command.line.constData() : qUtf8Printable(command.problem));
+    qDebug("%s", qUtf8Printable(command.isValid() ? command.text : command.problem));
     emit response(statusProgrammingStarted);
     emit startgif();
 

@@ -13,8 +13,8 @@ ShellSettings &currentSettings()
 ShellSettings ShellSettings::platformDefaults()
 {
     const ShellKind kind = nativeShellKind();
-    return ShellSettings { kind, shellProgram(kind), 30000ms, 1000ms, 1000ms, 1000ms, 1000ms,
-        60000ms, 2000ms };
+    return ShellSettings { kind, shellProgram(kind), shellArguments(kind), 30000ms, 1000ms, 1000ms,
+        1000ms, 1000ms, 60000ms, 2000ms };
 }
 
 const ShellSettings &ShellSettings::current()

@@ -4,6 +4,7 @@
 #include "flashcommand.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 
@@ -14,6 +15,7 @@ struct ShellSettings
 {
     ShellKind kind;
     QString program;
+    QStringList arguments;
     std::chrono::milliseconds startTimeout;
     std::chrono::milliseconds greetingTimeout;
     std::chrono::milliseconds greetingPause;

@@ -1,0 +1,32 @@
+#include "shellprocess.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+void ShellProcess::setupChildProcess()
+{
+    ::setpgid(0, 0);
+}
+
+void ShellProcess::holdProcessTree()
+{
+    // The child has made its own group before exec, so by the time the start
+    // is reported the shell's id is also its group's.
+    m_processGroup = processId();
+}
+
+void ShellProcess::endProcessTree()
+{
+    if (m_processGroup <= 0)
+        return;
+    const auto group = static_cast<pid_t>(m_processGroup);
+    if (state() != NotRunning) {
+        ::kill(-group, SIGTERM);
+        waitForFinished(static_cast<int>(m_endGraceTimeout.count()));
+    }
+    // Also when the shell ended by itself: nothing it started may outlive
+    // the run. The id stays reserved while any member of the group lives.
+    ::kill(-group, SIGKILL);
+    if (state() != NotRunning)
+        waitForFinished(-1);
+}
