@@ -67,20 +67,35 @@ SignalRecorder::SignalRecorder(MasterThread *worker)
     connect(worker, &MasterThread::failure, this, [this] { events << QStringLiteral("failure"); });
 }
 
-FakeProgrammer::FakeProgrammer()
-    : m_oldPath(qgetenv("PATH"))
+FakeProgrammer::FakeProgrammer(Kind kind)
+    : m_kind(kind)
+    , m_oldPath(qgetenv(kind == Kind::Windows ? "WINEPATH" : "PATH"))
 {
-    QFile::link(QStringLiteral(FAKE_PROGRAMMER_PATH), m_dir.filePath(QStringLiteral("stmflshr")));
-    qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
-    qputenv("FAKE_PROGRAMMER_RECORD", QFile::encodeName(m_dir.filePath(QStringLiteral("calls"))));
-    qputenv("FAKE_PROGRAMMER_PIDFILE", QFile::encodeName(m_dir.filePath(QStringLiteral("pid"))));
+    // Windows programs are told Windows paths; Wine adds WINEPATH to theirs.
+    const bool windows = kind == Kind::Windows;
+    const auto envPath = [windows](const QString &path) {
+        return QFile::encodeName(windows ? wineDosPath(path) : path);
+    };
+    QFile::link(windows ? QStringLiteral(FAKE_WINDOWS_PROGRAMMER_PATH)
+                        : QStringLiteral(FAKE_PROGRAMMER_PATH),
+            programPath());
+    qputenv(windows ? "WINEPATH" : "PATH",
+            envPath(m_dir.path()) + (windows ? ';' : ':') + m_oldPath);
+    qputenv("FAKE_PROGRAMMER_RECORD", envPath(m_dir.filePath(QStringLiteral("calls"))));
+    qputenv("FAKE_PROGRAMMER_PIDFILE", envPath(m_dir.filePath(QStringLiteral("pid"))));
     setOutput("Done.\n");
     setSleepMs(0);
 }
 
 FakeProgrammer::~FakeProgrammer()
 {
-    qputenv("PATH", m_oldPath);
+    qputenv(m_kind == Kind::Windows ? "WINEPATH" : "PATH", m_oldPath);
+}
+
+QString FakeProgrammer::programPath() const
+{
+    return m_dir.filePath(
+            m_kind == Kind::Windows ? QStringLiteral("stmflshr.exe") : QStringLiteral("stmflshr"));
 }
 
 void FakeProgrammer::setOutput(const QByteArray &output)
@@ -127,7 +142,13 @@ qint64 FakeProgrammer::pid() const
 
 void FakeProgrammer::removeFromPath()
 {
-    QFile::remove(m_dir.filePath(QStringLiteral("stmflshr")));
+    QFile::remove(programPath());
+}
+
+QString wineDosPath(const QString &path)
+{
+    // Wine's drive Z: is the root of this machine.
+    return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
 }
 
 void useShortShellTimeouts()

@@ -26,10 +26,13 @@ public:
 };
 
 // A folder with a fake "stmflshr" first on PATH, and the knobs of that fake.
+// The Windows fake is found by cmd.exe under Wine, through WINEPATH.
 class FakeProgrammer
 {
 public:
-    FakeProgrammer();
+    enum class Kind { Posix, Windows };
+
+    explicit FakeProgrammer(Kind kind = Kind::Posix);
     ~FakeProgrammer();
 
     QString dir() const { return m_dir.path(); }
@@ -41,9 +44,15 @@ public:
     void removeFromPath();
 
 private:
+    QString programPath() const;
+
+    Kind m_kind;
     QTemporaryDir m_dir;
     QByteArray m_oldPath;
 };
+
+// The path a Windows program under Wine knows a file of this machine by.
+QString wineDosPath(const QString &path);
 
 // Short waits so that tests of time-outs take seconds, not minutes.
 void useShortShellTimeouts();

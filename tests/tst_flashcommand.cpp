@@ -90,6 +90,15 @@ void FlashCommandTest::cmdLine_data()
                                         << "COM3" << QByteArray();
     QTest::newRow("percent sign in port") << "C:\\fw.bin"
                                           << "COM%X%" << QByteArray();
+    QTest::newRow("accented letters in the shell's code page")
+            << QStringLiteral("C:\\Users\\Jos\u00e9\\f\u00fcr.bin") << "COM3"
+            << QByteArray("stmflshr -b 115200 -e 40 -w \"C:\\Users\\Jos\x82\\f\x81r.bin\" COM3 \n");
+    QTest::newRow("a letter the code page has only a look-alike for")
+            << QStringLiteral("C:\\\u0101.bin") << "COM3" << QByteArray();
+    QTest::newRow("characters outside the code page")
+            << QStringLiteral("C:\\fw\\\u65e5\u672c.bin") << "COM3" << QByteArray();
+    QTest::newRow("port outside the code page")
+            << "C:\\fw.bin" << QStringLiteral("COM\u2463") << QByteArray();
 }
 
 void FlashCommandTest::cmdLine()
@@ -155,6 +164,19 @@ void FlashCommandTest::verdict_data()
             << true;
     QTest::newRow("Done. only in a copy of the path")
             << "/fw/Done.bin" << posix << QByteArray("cannot open /fw/Done.bin\n") << false;
+    QTest::newRow("Done. only in a copy of the path in the shell's code page")
+            << QStringLiteral("C:\\Jos\u00e9\\Done.bin") << cmd
+            << QByteArray("cannot open C:\\Jos\x82\\Done.bin\r\n") << false;
+    QTest::newRow("Done. only in the prompt")
+            << "C:\\fw.bin" << cmd << QByteArray("\r\nC:\\Done.dir>") << false;
+    QTest::newRow("Done. only in the prompt before the programmer's output")
+            << "C:\\fw.bin" << cmd << QByteArray("C:\\Done.dir>Error: no answer\r\n") << false;
+    QTest::newRow("Done. after the prompt")
+            << "C:\\fw.bin" << cmd << QByteArray("C:\\Done.dir>Erasing\r\nDone.\r\n") << true;
+    QTest::newRow("Done. on the prompt's line after the prompt")
+            << "C:\\fw.bin" << cmd << QByteArray("C:\\Done.dir>Done.\r\n") << true;
+    QTest::newRow("prompt shape is no prompt for /bin/sh")
+            << "/fw.bin" << posix << QByteArray("C:\\x>Done.\n") << true;
 }
 
 void FlashCommandTest::verdict()

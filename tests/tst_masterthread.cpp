@@ -44,6 +44,7 @@ private slots:
     void cleanupTestCase() { ShellSettings::setCurrent(ShellSettings::platformDefaults()); }
 
     void idleDestructionReturnsAtOnce();
+    void posixShellGreetsBeforeItsCommand();
     void noFileGivesOnlySelectFileFirst();
     void outcome_data();
     void outcome();
@@ -64,6 +65,26 @@ void MasterThreadTest::idleDestructionReturnsAtOnce()
     }
     QVERIFY(timer.elapsed() < 500);
     QCOMPARE(log.messages(), QStringList { "Ending Thread, wait" });
+}
+
+void MasterThreadTest::posixShellGreetsBeforeItsCommand()
+{
+    // The greeting, not the wait's limit, ends the first wait for output.
+    FakeProgrammer fake;
+    ShellSettings settings = ShellSettings::current();
+    settings.greetingTimeout = 10000ms;
+    ShellSettings::setCurrent(settings);
+
+    LogCapture log;
+    MasterThread worker;
+    SignalRecorder recorder(&worker);
+    QElapsedTimer timer;
+    timer.start();
+    worker.transaction(QStringLiteral("ttyS0"), QStringLiteral("/fw.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events, successEvents, 15000);
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(log.messages().contains(QStringLiteral("\"Shell ready.\\n\"")));
+    QCOMPARE(fake.calls().size(), 1);
 }
 
 void MasterThreadTest::noFileGivesOnlySelectFileFirst()
