@@ -42,6 +42,12 @@ QStringList LogCapture::messages() const
     return logMessages;
 }
 
+const QStringList successEvents = { QStringLiteral("response:started"), QStringLiteral("startgif"),
+    QStringLiteral("stopgif"), QStringLiteral("response:successful"),
+    QStringLiteral("completion") };
+const QStringList failureEvents = { QStringLiteral("response:started"), QStringLiteral("startgif"),
+    QStringLiteral("stopgif"), QStringLiteral("response:failed"), QStringLiteral("failure") };
+
 QString statusEvent(const QString &statusText)
 {
     if (statusText == statusSelectFileFirst)

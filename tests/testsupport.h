@@ -57,6 +57,10 @@ QString wineDosPath(const QString &path);
 // Short waits so that tests of time-outs take seconds, not minutes.
 void useShortShellTimeouts();
 
+// What SignalRecorder records of a whole run, by its outcome.
+extern const QStringList successEvents;
+extern const QStringList failureEvents;
+
 // Names a worker's signal the way SignalRecorder records it.
 QString statusEvent(const QString &statusText);
 

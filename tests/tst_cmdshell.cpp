@@ -9,11 +9,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-const QStringList successEvents = { "response:started", "startgif", "stopgif",
-    "response:successful", "completion" };
-const QStringList failureEvents = { "response:started", "startgif", "stopgif", "response:failed",
-    "failure" };
-
 QList<QByteArray> expectedArguments(const QString &file, const QString &port)
 {
     return { "-b", "115200", "-e", "40", "-w", file.toUtf8(), port.toUtf8() };

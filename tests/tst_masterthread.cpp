@@ -11,11 +11,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-const QStringList successEvents = { "response:started", "startgif", "stopgif",
-    "response:successful", "completion" };
-const QStringList failureEvents = { "response:started", "startgif", "stopgif", "response:failed",
-    "failure" };
-
 // A zombie has ended; only its entry is left for the parent to collect.
 bool isAlive(qint64 pid)
 {
