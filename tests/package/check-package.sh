@@ -56,7 +56,8 @@ metainfo=$work/root/usr/share/metainfo/com.solvane.kestrixupdater.metainfo.xml
 for check in "validate --no-net $metainfo" "validate-tree --no-net $work/root"; do
     # shellcheck disable=SC2086
     appstreamcli $check --no-color >"$work/appstream.log" 2>&1
-    grep -q '^✔ Validation was successful.$' "$work/appstream.log" \
+    # Anything it reports, also a note, follows this line after a colon.
+    grep -q 'Validation was successful\.$' "$work/appstream.log" \
         || fail "appstreamcli $check: $(cat "$work/appstream.log")"
 done
 
