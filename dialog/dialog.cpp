@@ -31,6 +31,9 @@ Dialog::Dialog(QWidget *parent)
     , statusLabel(new QLabel(statusNotRunning))
     , masterThread(nullptr)
 {
+    // It shows the one path Start hands over; what is typed there would not be.
+    fileLineEdit->setReadOnly(true);
+
     const QStringList ports = availableSerialPortNames();
     for (const QString &port : ports)
         portComboBox->addItem(QIcon(), port, QVariant());
@@ -94,6 +97,9 @@ void Dialog::showFailMessageBox()
 {
     QMessageBox msgBox;
     msgBox.setText(QStringLiteral("<FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>"));
+    // A run the updater refused never reached the device; saying so keeps
+    // the user from moving jumpers and retrying a device that is fine.
+    msgBox.setInformativeText(masterThread.lastRefusal());
     msgBox.setStandardButtons(QMessageBox::Ok);
     msgBox.exec();
 }

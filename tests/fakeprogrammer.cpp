@@ -1,5 +1,6 @@
 // Takes the flash programmer's place in tests. Environment variables say what
-// it does: record its arguments, print a text, sleep, tell its process id.
+// it does: record its arguments, sleep, print a text, sleep again, tell its
+// process id.
 // Built for Windows too, where it takes its arguments as Windows programs do:
 // the wide command line, split by the system.
 #include <cstdio>
@@ -78,5 +79,10 @@ int main(int argc, char *argv[])
         sleepMs(std::atoi(sleep));
     if (const char *output = std::getenv("FAKE_PROGRAMMER_OUTPUT"))
         std::fputs(output, stdout);
+    // A programmer that reports progress and goes on writing: what it printed
+    // must reach the updater while it still runs.
+    std::fflush(stdout);
+    if (const char *sleep = std::getenv("FAKE_PROGRAMMER_SLEEP_AFTER_MS"))
+        sleepMs(std::atoi(sleep));
     return 0;
 }

@@ -91,6 +91,7 @@ FakeProgrammer::FakeProgrammer(Kind kind)
     qputenv("FAKE_PROGRAMMER_PIDFILE", envPath(m_dir.filePath(QStringLiteral("pid"))));
     setOutput("Done.\n");
     setSleepMs(0);
+    setSleepAfterOutputMs(0);
 }
 
 FakeProgrammer::~FakeProgrammer()
@@ -112,6 +113,11 @@ void FakeProgrammer::setOutput(const QByteArray &output)
 void FakeProgrammer::setSleepMs(int msecs)
 {
     qputenv("FAKE_PROGRAMMER_SLEEP_MS", QByteArray::number(msecs));
+}
+
+void FakeProgrammer::setSleepAfterOutputMs(int msecs)
+{
+    qputenv("FAKE_PROGRAMMER_SLEEP_AFTER_MS", QByteArray::number(msecs));
 }
 
 QList<QList<QByteArray>> FakeProgrammer::calls() const

@@ -38,6 +38,8 @@ public:
     QString dir() const { return m_dir.path(); }
     void setOutput(const QByteArray &output);
     void setSleepMs(int msecs);
+    // How long it goes on running once it has printed its output.
+    void setSleepAfterOutputMs(int msecs);
     // Each call's arguments, in order.
     QList<QList<QByteArray>> calls() const;
     qint64 pid() const;

@@ -1,7 +1,9 @@
 #include "dialog.h"
+#include "shellsettings.h"
 #include "statustexts.h"
 #include "testsupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -55,7 +57,11 @@ class DialogTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { fakeSerialPorts.clear(); }
+    void init()
+    {
+        fakeSerialPorts.clear();
+        useShortShellTimeouts();
+    }
 
     void windowAfterConstruction();
     void portList_data();
@@ -66,7 +72,9 @@ private slots:
     void messageBox_data();
     void messageBox();
     void browseChoosesAndCancelEmpties();
-    void startHandsOverStoredPathAndPort();
+    void fileFieldShowsWhatStartHandsOver();
+    void failureBoxDetail_data();
+    void failureBoxDetail();
     void startWithoutFileOnlyAsksForOne();
     void wholeRunInOrder_data();
     void wholeRunInOrder();
@@ -288,21 +296,89 @@ void DialogTest::browseChoosesAndCancelEmpties()
     QCOMPARE(log.messages().count(pathLine), 2);
 }
 
-void DialogTest::startHandsOverStoredPathAndPort()
+void DialogTest::fileFieldShowsWhatStartHandsOver()
 {
     FakeProgrammer fake;
     useShortShellTimeouts();
     Dialog dialog;
-    dialog.firmwareFile = QStringLiteral("/stored/fw.bin");
-    dialog.fileLineEdit->setText(QStringLiteral("/typed/by/hand.bin"));
-    ModalAnswerer answerer(clickOk);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.firmwareFile = QStringLiteral("/chosen/fw-1.0.bin");
+    dialog.fileLineEdit->setText(dialog.firmwareFile);
 
+    // Typed and pasted, as a user would try to name another file.
+    QApplication::clipboard()->setText(QStringLiteral("/pasted/fw-1.1.bin"));
+    dialog.fileLineEdit->setFocus();
+    QTest::keyClick(dialog.fileLineEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(dialog.fileLineEdit, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClicks(dialog.fileLineEdit, QStringLiteral("/typed.bin"));
+    QTest::keyClick(dialog.fileLineEdit, Qt::Key_Backspace);
+    QCOMPARE(dialog.fileLineEdit->text(), QStringLiteral("/chosen/fw-1.0.bin"));
+
+    ModalAnswerer answerer(clickOk);
     QTest::mouseClick(dialog.startButton, Qt::LeftButton);
     QVERIFY(dialog.masterThread.wait(10000));
     QTRY_COMPARE(answerer.answered, 1);
-    QCOMPARE(transactionFirmwareFile, QStringLiteral("/stored/fw.bin"));
+    QCOMPARE(transactionFirmwareFile, dialog.fileLineEdit->text());
     QCOMPARE(transactionPortName, QString());
-    QCOMPARE(fake.calls().value(0).value(5), QByteArray("/stored/fw.bin"));
+    QCOMPARE(fake.calls().value(0).value(5), dialog.fileLineEdit->text().toUtf8());
+}
+
+void DialogTest::failureBoxDetail_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("shell");
+    // Empty: the box must be exactly the plain failure box.
+    QTest::addColumn<QString>("detail");
+
+    QTest::newRow("refused: percent sign in the file name")
+            << "C:\\Downloads\\fw-100%.bin" << int(ShellKind::Cmd)
+            << "The firmware file's name holds a percent sign";
+    QTest::newRow("refused: double quote in a folder's name")
+            << "C:\\a\"b\\fw.bin" << int(ShellKind::Cmd)
+            << "The name of a folder on the way to the firmware file holds a double quote";
+    QTest::newRow("the programmer printed no Done.")
+            << "/fw.bin" << int(ShellKind::Posix) << QString();
+}
+
+void DialogTest::failureBoxDetail()
+{
+    QFETCH(QString, file);
+    QFETCH(int, shell);
+    QFETCH(QString, detail);
+    FakeProgrammer fake;
+    fake.setOutput("Error: no answer from the device\n");
+    useShortShellTimeouts();
+    ShellSettings settings = ShellSettings::current();
+    settings.kind = ShellKind(shell);
+    ShellSettings::setCurrent(settings);
+
+    Dialog dialog;
+    dialog.show();
+    dialog.firmwareFile = file;
+    QString text;
+    QString informative;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        text = box->text();
+        informative = box->informativeText();
+        clickOk(box);
+    });
+    QTest::mouseClick(dialog.startButton, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.answered, 1, 10000);
+
+    QCOMPARE(text, QStringLiteral("<FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>"));
+    QCOMPARE(dialog.statusLabel->text(), statusProgrammingFailed);
+    if (detail.isEmpty()) {
+        QCOMPARE(informative, QString());
+        QCOMPARE(fake.calls().size(), 1);
+    } else {
+        QVERIFY2(informative.startsWith(detail), qPrintable(informative));
+        QVERIFY2(informative.endsWith(QStringLiteral("The device was not touched.")),
+                qPrintable(informative));
+        QVERIFY(fake.calls().isEmpty());
+    }
 }
 
 void DialogTest::startWithoutFileOnlyAsksForOne()

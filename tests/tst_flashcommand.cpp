@@ -11,6 +11,8 @@ private slots:
     void posixLine();
     void cmdLine_data();
     void cmdLine();
+    void refusalAdvice_data();
+    void refusalAdvice();
     void programmerPort_data();
     void programmerPort();
     void verdict_data();
@@ -109,6 +111,60 @@ void FlashCommandTest::cmdLine()
     const FlashCommand command = composeFlashCommand(file, port, ShellKind::Cmd);
     QCOMPARE(command.line, line);
     QCOMPARE(command.isValid(), !line.isEmpty());
+}
+
+void FlashCommandTest::refusalAdvice_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("advice");
+
+    QTest::newRow("percent sign in the file's name")
+            << "C:\\fw\\fw-100%.bin"
+            << "COM3"
+            << "The firmware file's name holds a percent sign (%), which the command shell would "
+               "change. Rename the file, or copy it under another name, and choose it again.";
+    QTest::newRow("percent sign in a folder's name")
+            << "C:\\100%\\fw.bin"
+            << "COM3"
+            << "The name of a folder on the way to the firmware file holds a percent sign (%), "
+               "which the command shell would change. Copy the file to another folder and "
+               "choose it there.";
+    QTest::newRow("line break, with forward slashes")
+            << "C:/a\nb/fw.bin"
+            << "COM3"
+            << "The name of a folder on the way to the firmware file holds a line break, which "
+               "would cut the command short. Copy the file to another folder and choose it "
+               "there.";
+    QTest::newRow("a character outside the code page, named")
+            << QStringLiteral("C:\\fw\\fw-\u65e5\u672c.bin") << "COM3"
+            << QStringLiteral("The firmware file's name holds the character \u201c\u65e5\u201d, "
+                              "which the command shell cannot pass on as it is (it reads code "
+                              "page 437). Rename the file, or copy it under another name, and "
+                              "choose it again.");
+    QTest::newRow("a pair of surrogates is one character")
+            << QStringLiteral("C:\\fw-\U0001F600.bin") << "COM3"
+            << QStringLiteral(
+                       "The firmware file's name holds the character \u201c\U0001F600\u201d, "
+                       "which the command shell cannot pass on as it is (it reads code "
+                       "page 437). Rename the file, or copy it under another name, and "
+                       "choose it again.");
+    QTest::newRow("percent sign in the port")
+            << "C:\\fw.bin"
+            << "COM%X%"
+            << "The serial port's name holds a percent sign (%), which the command shell would "
+               "change. Choose another port.";
+}
+
+void FlashCommandTest::refusalAdvice()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, port);
+    QFETCH(QString, advice);
+    const FlashCommand command = composeFlashCommand(file, port, ShellKind::Cmd);
+    QVERIFY(!command.isValid());
+    QCOMPARE(command.refusal.advice, advice + QStringLiteral(" The device was not touched."));
+    QVERIFY(command.refusal.logLine.startsWith(QStringLiteral("Refusing to run: ")));
 }
 
 void FlashCommandTest::programmerPort_data()

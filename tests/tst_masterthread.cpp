@@ -99,25 +99,35 @@ void MasterThreadTest::outcome_data()
 {
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<int>("sleepMs");
+    QTest::addColumn<int>("sleepAfterMs");
     QTest::addColumn<bool>("programmerPresent");
     QTest::addColumn<bool>("shellPresent");
     QTest::addColumn<bool>("success");
 
     QTest::newRow("Done. inside a longer line")
-            << QByteArray("50%\nall Done.really\n") << 0 << true << true << true;
+            << QByteArray("50%\nall Done.really\n") << 0 << 0 << true << true << true;
     QTest::newRow("Done. after a slow start")
-            << QByteArray("Done.\n") << 1500 << true << true << true;
-    QTest::newRow("no Done.") << QByteArray("Error: no answer\n") << 0 << true << true << false;
-    QTest::newRow("done. in another case") << QByteArray("done.\n") << 0 << true << true << false;
-    QTest::newRow("programmer missing") << QByteArray("Done.\n") << 0 << false << true << false;
-    QTest::newRow("shell not started") << QByteArray("Done.\n") << 0 << true << false << false;
-    QTest::newRow("past the time-out") << QByteArray("Done.\n") << 60000 << true << true << false;
+            << QByteArray("Done.\n") << 1500 << 0 << true << true << true;
+    QTest::newRow("no Done.") << QByteArray("Error: no answer\n") << 0 << 0 << true << true
+                              << false;
+    QTest::newRow("done. in another case")
+            << QByteArray("done.\n") << 0 << 0 << true << true << false;
+    QTest::newRow("programmer missing")
+            << QByteArray("Done.\n") << 0 << 0 << false << true << false;
+    QTest::newRow("shell not started") << QByteArray("Done.\n") << 0 << 0 << true << false << false;
+    QTest::newRow("past the time-out")
+            << QByteArray("Done.\n") << 60000 << 0 << true << true << false;
+    // Cut off mid-write: what it printed before says nothing of the device.
+    QTest::newRow("Done. then past the time-out")
+            << QByteArray("Erasing 40 pages ... Done.\nWriting\n") << 0 << 60000 << true << true
+            << false;
 }
 
 void MasterThreadTest::outcome()
 {
     QFETCH(QByteArray, output);
     QFETCH(int, sleepMs);
+    QFETCH(int, sleepAfterMs);
     QFETCH(bool, programmerPresent);
     QFETCH(bool, shellPresent);
     QFETCH(bool, success);
@@ -125,6 +135,7 @@ void MasterThreadTest::outcome()
     FakeProgrammer fake;
     fake.setOutput(output);
     fake.setSleepMs(sleepMs);
+    fake.setSleepAfterOutputMs(sleepAfterMs);
     if (!programmerPresent)
         fake.removeFromPath();
     ShellSettings settings = ShellSettings::current();
@@ -141,6 +152,8 @@ void MasterThreadTest::outcome()
     worker.transaction(QStringLiteral("ttyS0"), QStringLiteral("/fw/new fw.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, success ? successEvents : failureEvents, 15000);
     QVERIFY(worker.wait(1000));
+    // Only a refused run has anything to tell the window beyond the verdict.
+    QCOMPARE(worker.lastRefusal(), QString());
 
     const QStringList messages = log.messages();
     QVERIFY(messages.contains("stmflshr -b 115200 -e 40 -w \"/fw/new fw.bin\" /dev/ttyS0 \n"));
@@ -150,7 +163,7 @@ void MasterThreadTest::outcome()
         QVERIFY(messages.value(at + 1).startsWith(QLatin1Char('"')));
         QVERIFY(fake.calls().isEmpty());
     }
-    if (sleepMs > settings.finishTimeout.count()) {
+    if (sleepMs + sleepAfterMs > settings.finishTimeout.count()) {
         // The verdict came at the time-out, and the programmer went with it.
         QVERIFY(timer.elapsed() < 10000);
         QVERIFY(fake.pid() > 0);
@@ -174,6 +187,7 @@ void MasterThreadTest::refusedLineStartsNoShell()
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, failureEvents, 5000);
     QVERIFY(worker.wait(1000));
     QVERIFY(fake.calls().isEmpty());
+    QVERIFY(worker.lastRefusal().contains(QStringLiteral("percent sign")));
     const QStringList messages = log.messages();
     QCOMPARE(messages.filter(QStringLiteral("Refusing to run")).size(), 1);
     QVERIFY(messages.filter(QStringLiteral("stmflshr -b")).isEmpty());

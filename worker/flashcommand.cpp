@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 
+#include <QCoreApplication>
 #include <QList>
 
 #include <algorithm>
@@ -25,17 +26,59 @@ bool isPlainWord(const QString &text, const QString &extra)
     return true;
 }
 
+enum class Value { FirmwareFile, Port };
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("FlashCommand", text);
+}
+
+// Where the offending character sits decides what the user can do about it.
+QString adviceFor(Value value, const QString &text, int at, const QString &what)
+{
+    QString advice;
+    if (value == Value::Port) {
+        advice = tr("The serial port's name holds %1. Choose another port.");
+    } else {
+        const int nameStart =
+                std::max(text.lastIndexOf(QLatin1Char('/')), text.lastIndexOf(QLatin1Char('\\')))
+                + 1;
+        advice = at >= nameStart
+                ? tr("The firmware file's name holds %1. Rename the file, or copy it under "
+                     "another name, and choose it again.")
+                : tr("The name of a folder on the way to the firmware file holds %1. Copy "
+                     "the file to another folder and choose it there.");
+    }
+    return advice.arg(what) + QLatin1Char(' ') + tr("The device was not touched.");
+}
+
+QString valueName(Value value)
+{
+    return value == Value::Port ? QStringLiteral("port name")
+                                : QStringLiteral("firmware file path");
+}
+
 // cmd.exe expands %VAR% even inside double quotes, a double quote ends the
 // quoting, and a line break ends the command: none of these can be escaped
 // within a quoted argument.
-QString cmdQuotingProblem(const QString &value, const QString &what)
+Refusal cmdQuotingRefusal(const QString &text, Value value)
 {
-    for (const QChar c : value) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('%') || c == QLatin1Char('\r')
-                || c == QLatin1Char('\n'))
-            return QStringLiteral("Refusing to run: the %1 holds a character cmd.exe would "
-                                  "interpret (double quote, percent sign or line break): %2")
-                    .arg(what, value);
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        QString what;
+        if (c == QLatin1Char('%'))
+            what = tr("a percent sign (%), which the command shell would change");
+        else if (c == QLatin1Char('"'))
+            what = tr("a double quote (\"), which the command shell would take for the end "
+                      "of the name");
+        else if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            what = tr("a line break, which would cut the command short");
+        else
+            continue;
+        return { QStringLiteral("Refusing to run: the %1 holds a character cmd.exe would "
+                                "interpret (double quote, percent sign or line break): %2")
+                         .arg(valueName(value), text),
+            adviceFor(value, text, i, what) };
     }
     return {};
 }
@@ -60,13 +103,25 @@ QString posixSingleQuoted(QString value)
     return QLatin1Char('\'') + value + QLatin1Char('\'');
 }
 
-QString codePageProblem(const QString &value, const QString &what, unsigned codePage)
+Refusal codePageRefusal(const QString &text, Value value, unsigned codePage)
 {
-    if (encodeInCodePage(value, codePage))
+    if (encodeInCodePage(text, codePage))
         return {};
-    return QStringLiteral("Refusing to run: the %1 holds characters outside code page %2, in "
-                          "which the shell reads its command: %3")
-            .arg(what, QString::number(codePage), value);
+    // The first character the code page lacks, whole if it is a pair.
+    int at = 0;
+    int length = 1;
+    for (; at < text.size(); at += length) {
+        length = text.at(at).isHighSurrogate() && at + 1 < text.size() ? 2 : 1;
+        if (!encodeInCodePage(text.mid(at, length), codePage))
+            break;
+    }
+    const QString what = tr("the character \u201c%1\u201d, which the command shell cannot pass "
+                            "on as it is (it reads code page %2)")
+                                 .arg(text.mid(at, length), QString::number(codePage));
+    return { QStringLiteral("Refusing to run: the %1 holds characters outside code page %2, in "
+                            "which the shell reads its command: %3")
+                     .arg(valueName(value), QString::number(codePage), text),
+        adviceFor(value, text, qMin(at, text.size()), what) };
 }
 
 bool isPathCharacter(char c)
@@ -137,9 +192,9 @@ FlashCommand composeFlashCommand(
     QString port;
 
     if (shell == ShellKind::Cmd) {
-        command.problem = cmdQuotingProblem(firmwareFile, QStringLiteral("firmware file path"));
-        if (command.problem.isEmpty())
-            command.problem = cmdQuotingProblem(programmerPort, QStringLiteral("port name"));
+        command.refusal = cmdQuotingRefusal(firmwareFile, Value::FirmwareFile);
+        if (command.refusal.isNull())
+            command.refusal = cmdQuotingRefusal(programmerPort, Value::Port);
         quotedFile = QLatin1Char('"') + firmwareFile + QLatin1Char('"');
         port = isPlainWord(programmerPort, QStringLiteral("_.:\\-"))
                 ? programmerPort
@@ -154,11 +209,10 @@ FlashCommand composeFlashCommand(
     // A character the shell's code page lacks would reach the programmer as
     // another one, naming another file or none.
     const unsigned codePage = shellCodePage(shell);
-    if (command.problem.isEmpty())
-        command.problem =
-                codePageProblem(firmwareFile, QStringLiteral("firmware file path"), codePage);
-    if (command.problem.isEmpty())
-        command.problem = codePageProblem(programmerPort, QStringLiteral("port name"), codePage);
+    if (command.refusal.isNull())
+        command.refusal = codePageRefusal(firmwareFile, Value::FirmwareFile, codePage);
+    if (command.refusal.isNull())
+        command.refusal = codePageRefusal(programmerPort, Value::Port, codePage);
     if (!command.isValid())
         return command;
 

@@ -24,8 +24,18 @@ unsigned shellCodePage(ShellKind shell);
 // file, listed by name ("ttyUSB0") but opened by path ("/dev/ttyUSB0").
 QString programmerPort(const QString &portName, ShellKind shell);
 
+// Why the updater would not start a run: a line for the debug log, and plain
+// words for the user, who must learn that the device was never touched.
+struct Refusal
+{
+    QString logLine;
+    QString advice;
+
+    bool isNull() const { return logLine.isEmpty(); }
+};
+
 // The one line written to the shell. When a value cannot be passed through
-// the shell without being interpreted, line stays empty and problem says why.
+// the shell without being interpreted, line stays empty and refusal says why.
 struct FlashCommand
 {
     ShellKind shell = ShellKind::Posix;
@@ -35,9 +45,9 @@ struct FlashCommand
     QString text;
     // The firmware file's path as the line holds it, quoting left out.
     QByteArray filePath;
-    QString problem;
+    Refusal refusal;
 
-    bool isValid() const { return problem.isEmpty(); }
+    bool isValid() const { return refusal.isNull(); }
 };
 
 FlashCommand composeFlashCommand(

@@ -18,9 +18,17 @@ int msecs(std::chrono::milliseconds timeout)
     return static_cast<int>(timeout.count());
 }
 
-// Writes the command to a new shell, waits for the shell to end and returns
-// what it wrote to standard output after it was given the command.
-QByteArray runThroughShell(const FlashCommand &command, const ShellSettings &settings)
+struct ShellRun
+{
+    // What the shell wrote to standard output after it was given the command.
+    QByteArray output;
+    // Whether the shell had ended by the end of the last wait. A programmer
+    // still running then is cut off mid-write, whatever it printed so far.
+    bool ended = false;
+};
+
+// Writes the command to a new shell and waits for the shell to end.
+ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &settings)
 {
     ShellProcess process(settings.endGraceTimeout);
     if (settings.kind == ShellKind::Cmd) {
@@ -31,7 +39,8 @@ QByteArray runThroughShell(const FlashCommand &command, const ShellSettings &set
         process.setProcessEnvironment(environment);
     }
     process.start(settings.program, settings.arguments, QIODevice::ReadWrite);
-    if (!process.waitForStarted(msecs(settings.startTimeout))) {
+    const bool started = process.waitForStarted(msecs(settings.startTimeout));
+    if (!started) {
         qDebug() << qPrintable(QStringLiteral("Error starting %1 process").arg(settings.program));
         qDebug() << process.errorString();
     }
@@ -49,11 +58,13 @@ QByteArray runThroughShell(const FlashCommand &command, const ShellSettings &set
     process.waitForBytesWritten(msecs(settings.writeTimeout));
     process.waitForReadyRead(msecs(settings.firstOutputTimeout));
     process.waitForFinished(msecs(settings.finishTimeout));
-    const QByteArray result = process.readAllStandardOutput();
-    qDebug("%s", result.constData());
+    ShellRun run;
+    run.ended = started && process.state() == QProcess::NotRunning;
+    run.output = process.readAllStandardOutput();
+    qDebug("%s", run.output.constData());
     // The process goes with this scope, and with it whatever is still
     // running past the last wait, before the verdict reaches the user.
-    return result;
+    return run;
 }
 } // namespace
 
@@ -76,7 +87,20 @@ void MasterThread::transaction(const QString &portName, const QString &firmwareF
         return;
     transactionPortName = portName;
     transactionFirmwareFile = firmwareFile;
+    setLastRefusal(QString());
     start(QThread::InheritPriority);
+}
+
+QString MasterThread::lastRefusal() const
+{
+    QMutexLocker locker(&m_refusalMutex);
+    return m_lastRefusal;
+}
+
+void MasterThread::setLastRefusal(const QString &advice)
+{
+    QMutexLocker locker(&m_refusalMutex);
+    m_lastRefusal = advice;
 }
 
 void MasterThread::run()
@@ -92,18 +116,20 @@ void MasterThread::run()
             firmwareFile, programmerPort(transactionPortName, settings.kind), settings.kind);
 
     // A line the shell would read as code is never handed to it; the run
-    // then fails like any other.
-    qDebug("%s", qUtf8Printable(command.isValid() ? command.text : command.problem));
+    // then fails like any other, and the window says why.
+    qDebug("%s", qUtf8Printable(command.isValid() ? command.text : command.refusal.logLine));
     emit response(statusProgrammingStarted);
     emit startgif();
 
-    const QByteArray result = command.isValid() ? runThroughShell(command, settings) : QByteArray();
+    const ShellRun shell = command.isValid() ? runThroughShell(command, settings) : ShellRun();
     emit stopgif();
 
-    if (command.isValid() && flashSucceeded(result, command, firmwareFile)) {
+    if (shell.ended && flashSucceeded(shell.output, command, firmwareFile)) {
         emit response(statusProgrammingSuccessful);
         emit completion();
     } else {
+        // Kept before the failure is reported, which is when the window reads it.
+        setLastRefusal(command.refusal.advice);
         emit response(statusProgrammingFailed);
         emit failure();
     }

@@ -1,6 +1,7 @@
 #ifndef MASTERTHREAD_H
 #define MASTERTHREAD_H
 
+#include <QMutex>
 #include <QString>
 #include <QThread>
 
@@ -16,6 +17,10 @@ public:
 
     void transaction(const QString &portName, const QString &firmwareFile);
 
+    // Why the updater refused to start the last run, in words for the user;
+    // empty when it was not refused. Read once the run has reported.
+    QString lastRefusal() const;
+
 signals:
     void response(const QString &s);
     void error(const QString &s);
@@ -27,6 +32,10 @@ signals:
 
 private:
     void run() override;
+    void setLastRefusal(const QString &advice);
+
+    mutable QMutex m_refusalMutex;
+    QString m_lastRefusal;
 };
 
 #endif // MASTERTHREAD_H
