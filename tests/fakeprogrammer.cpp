@@ -1,8 +1,10 @@
 // Takes the flash programmer's place in tests. Environment variables say what
 // it does: record its arguments, sleep, print a text, sleep again, tell its
-// process id.
-// Built for Windows too, where it takes its arguments as Windows programs do:
-// the wide command line, split by the system.
+// process id and its parent's.
+// Built for Windows, it takes its arguments in one of the two ways Windows
+// programs do: the wide command line, split by the system, or, built with
+// FAKE_PROGRAMMER_NARROW, the argv of a plain main(), which Windows makes in
+// the ANSI code page. Either way it records them as UTF-8.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 #else
 #include <chrono>
 #include <thread>
@@ -21,25 +24,53 @@
 
 namespace {
 #ifdef _WIN32
-std::vector<std::string> arguments(int, char **)
+std::string toUtf8(const wchar_t *text)
 {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
+std::vector<std::string> arguments([[maybe_unused]] int argc, [[maybe_unused]] char **argv)
+{
+    std::vector<std::string> args;
+#ifdef FAKE_PROGRAMMER_NARROW
+    for (int i = 1; i < argc; ++i) {
+        const int size = MultiByteToWideChar(CP_ACP, 0, argv[i], -1, nullptr, 0);
+        std::wstring wide(size > 0 ? size : 1, L'\0');
+        MultiByteToWideChar(CP_ACP, 0, argv[i], -1, &wide[0], size);
+        args.push_back(toUtf8(wide.c_str()));
+    }
+#else
     int count = 0;
     wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string arg(size > 0 ? size - 1 : 0, '\0');
-        if (size > 1)
-            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &arg[0], size, nullptr, nullptr);
-        args.push_back(arg);
-    }
+    for (int i = 1; i < count; ++i)
+        args.push_back(toUtf8(wide[i]));
     LocalFree(wide);
+#endif
     return args;
 }
 
 unsigned long processId()
 {
     return GetCurrentProcessId();
+}
+
+unsigned long parentProcessId()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    unsigned long parent = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !parent;
+            more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId())
+            parent = entry.th32ParentProcessID;
+    }
+    CloseHandle(snapshot);
+    return parent;
 }
 
 void sleepMs(int msecs)
@@ -57,6 +88,11 @@ unsigned long processId()
     return getpid();
 }
 
+unsigned long parentProcessId()
+{
+    return getppid();
+}
+
 void sleepMs(int msecs)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(msecs));
@@ -66,19 +102,31 @@ void sleepMs(int msecs)
 
 int main(int argc, char *argv[])
 {
+    const std::vector<std::string> args = arguments(argc, argv);
     if (const char *pidFile = std::getenv("FAKE_PROGRAMMER_PIDFILE"))
-        std::ofstream(pidFile) << processId() << '\n';
+        std::ofstream(pidFile) << processId() << '\n' << parentProcessId() << '\n';
     if (const char *record = std::getenv("FAKE_PROGRAMMER_RECORD")) {
         // One record per call, arguments ended by NUL, calls by a line feed.
         std::ofstream out(record, std::ios::app | std::ios::binary);
-        for (const std::string &arg : arguments(argc, argv))
+        for (const std::string &arg : args)
             out << arg << '\0';
         out << '\n';
     }
     if (const char *sleep = std::getenv("FAKE_PROGRAMMER_SLEEP_MS"))
         sleepMs(std::atoi(sleep));
-    if (const char *output = std::getenv("FAKE_PROGRAMMER_OUTPUT"))
-        std::fputs(output, stdout);
+    if (const char *output = std::getenv("FAKE_PROGRAMMER_OUTPUT")) {
+        // "{file}" stands for the file it was given, printed back with
+        // Windows' separators as a Windows program tidies a path.
+        std::string text = output;
+        std::string file = args.size() > 5 ? args[5] : std::string();
+        for (char &c : file) {
+            if (c == '/')
+                c = '\\';
+        }
+        for (size_t at = text.find("{file}"); at != std::string::npos; at = text.find("{file}"))
+            text.replace(at, 6, file);
+        std::fputs(text.c_str(), stdout);
+    }
     // A programmer that reports progress and goes on writing: what it printed
     // must reach the updater while it still runs.
     std::fflush(stdout);

@@ -4,12 +4,31 @@
 #include "shellsettings.h"
 #include "statustexts.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QMutex>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <vector>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 
 using namespace std::chrono_literals;
 
 namespace {
+#ifdef Q_OS_WIN
+const QString executableSuffix = QStringLiteral(".exe");
+const char pathSeparator = ';';
+#else
+const QString executableSuffix;
+const char pathSeparator = ':';
+#endif
+
 QMutex logMutex;
 QStringList logMessages;
 QtMessageHandler previousHandler = nullptr;
@@ -73,22 +92,21 @@ SignalRecorder::SignalRecorder(MasterThread *worker)
     connect(worker, &MasterThread::failure, this, [this] { events << QStringLiteral("failure"); });
 }
 
-FakeProgrammer::FakeProgrammer(Kind kind)
-    : m_kind(kind)
-    , m_oldPath(qgetenv(kind == Kind::Windows ? "WINEPATH" : "PATH"))
+FakeProgrammer::FakeProgrammer(Arguments arguments)
+    : m_oldPath(qgetenv("PATH"))
 {
-    // Windows programs are told Windows paths; Wine adds WINEPATH to theirs.
-    const bool windows = kind == Kind::Windows;
-    const auto envPath = [windows](const QString &path) {
-        return QFile::encodeName(windows ? wineDosPath(path) : path);
-    };
-    QFile::link(windows ? QStringLiteral(FAKE_WINDOWS_PROGRAMMER_PATH)
-                        : QStringLiteral(FAKE_PROGRAMMER_PATH),
-            programPath());
-    qputenv(windows ? "WINEPATH" : "PATH",
-            envPath(m_dir.path()) + (windows ? ';' : ':') + m_oldPath);
-    qputenv("FAKE_PROGRAMMER_RECORD", envPath(m_dir.filePath(QStringLiteral("calls"))));
-    qputenv("FAKE_PROGRAMMER_PIDFILE", envPath(m_dir.filePath(QStringLiteral("pid"))));
+    // Beside the test programs, built with them.
+    const QString name = arguments == Arguments::Narrow ? QStringLiteral("fakeprogrammer-narrow")
+                                                        : QStringLiteral("fakeprogrammer");
+    const QString built =
+            QDir(QCoreApplication::applicationDirPath()).filePath(name + executableSuffix);
+    // A copy, not a link: Windows would take a link for a shortcut file.
+    if (!QFile::copy(built, programPath()))
+        qWarning("Could not put the fake programmer in place");
+    qputenv("PATH",
+            QFile::encodeName(QDir::toNativeSeparators(m_dir.path())) + pathSeparator + m_oldPath);
+    qputenv("FAKE_PROGRAMMER_RECORD", QFile::encodeName(m_dir.filePath(QStringLiteral("calls"))));
+    qputenv("FAKE_PROGRAMMER_PIDFILE", QFile::encodeName(m_dir.filePath(QStringLiteral("pid"))));
     setOutput("Done.\n");
     setSleepMs(0);
     setSleepAfterOutputMs(0);
@@ -96,13 +114,12 @@ FakeProgrammer::FakeProgrammer(Kind kind)
 
 FakeProgrammer::~FakeProgrammer()
 {
-    qputenv(m_kind == Kind::Windows ? "WINEPATH" : "PATH", m_oldPath);
+    qputenv("PATH", m_oldPath);
 }
 
 QString FakeProgrammer::programPath() const
 {
-    return m_dir.filePath(
-            m_kind == Kind::Windows ? QStringLiteral("stmflshr.exe") : QStringLiteral("stmflshr"));
+    return m_dir.filePath(QStringLiteral("stmflshr") + executableSuffix);
 }
 
 void FakeProgrammer::setOutput(const QByteArray &output)
@@ -146,21 +163,27 @@ QList<QList<QByteArray>> FakeProgrammer::calls() const
     return calls;
 }
 
-qint64 FakeProgrammer::pid() const
+qint64 FakeProgrammer::recordedPid(int line) const
 {
     QFile file(m_dir.filePath(QStringLiteral("pid")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readAll().split('\n').value(line).trimmed().toLongLong();
+}
+
+qint64 FakeProgrammer::pid() const
+{
+    return recordedPid(0);
+}
+
+qint64 FakeProgrammer::parentPid() const
+{
+    return recordedPid(1);
 }
 
 void FakeProgrammer::removeFromPath()
 {
     QFile::remove(programPath());
-}
-
-QString wineDosPath(const QString &path)
-{
-    // Wine's drive Z: is the root of this machine.
-    return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
 }
 
 void useShortShellTimeouts()
@@ -174,4 +197,28 @@ void useShortShellTimeouts()
     settings.finishTimeout = 5000ms;
     settings.endGraceTimeout = 500ms;
     ShellSettings::setCurrent(settings);
+}
+
+int execTest(QObject *test, int argc, char *argv[])
+{
+#ifdef Q_OS_WIN
+    if (!GetConsoleWindow()) {
+        QTemporaryDir dir;
+        const QByteArray log = QFile::encodeName(dir.filePath(QStringLiteral("test.log")));
+        QByteArray output = "-o";
+        QByteArray file = log + ",txt";
+        std::vector<char *> arguments(argv, argv + argc);
+        arguments.push_back(output.data());
+        arguments.push_back(file.data());
+        const int result = QTest::qExec(test, int(arguments.size()), arguments.data());
+        QFile written(QFile::decodeName(log));
+        if (written.open(QIODevice::ReadOnly)) {
+            const QByteArray text = written.readAll();
+            std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+            std::fflush(stdout);
+        }
+        return result;
+    }
+#endif
+    return QTest::qExec(test, argc, argv);
 }

@@ -26,13 +26,14 @@ public:
 };
 
 // A folder with a fake "stmflshr" first on PATH, and the knobs of that fake.
-// The Windows fake is found by cmd.exe under Wine, through WINEPATH.
 class FakeProgrammer
 {
 public:
-    enum class Kind { Posix, Windows };
+    // How a Windows build takes its arguments: as the wide command line, or
+    // through a plain main() in the ANSI code page. Elsewhere there is one.
+    enum class Arguments { Wide, Narrow };
 
-    explicit FakeProgrammer(Kind kind = Kind::Posix);
+    explicit FakeProgrammer(Arguments arguments = Arguments::Wide);
     ~FakeProgrammer();
 
     QString dir() const { return m_dir.path(); }
@@ -42,19 +43,18 @@ public:
     void setSleepAfterOutputMs(int msecs);
     // Each call's arguments, in order.
     QList<QList<QByteArray>> calls() const;
+    // Of its last call: its own process id, and that of the shell that ran it.
     qint64 pid() const;
+    qint64 parentPid() const;
     void removeFromPath();
 
 private:
     QString programPath() const;
+    qint64 recordedPid(int line) const;
 
-    Kind m_kind;
     QTemporaryDir m_dir;
     QByteArray m_oldPath;
 };
-
-// The path a Windows program under Wine knows a file of this machine by.
-QString wineDosPath(const QString &path);
 
 // Short waits so that tests of time-outs take seconds, not minutes.
 void useShortShellTimeouts();
@@ -65,5 +65,29 @@ extern const QStringList failureEvents;
 
 // Names a worker's signal the way SignalRecorder records it.
 QString statusEvent(const QString &statusText);
+
+// Runs a test object as QTest::qExec does. On Windows QtTest writes to the
+// debugger, not to standard output, when the program has no console window
+// (as under Wine, or a service); its log then goes to standard output
+// through a file, so that CTest shows it.
+int execTest(QObject *test, int argc, char *argv[]);
+
+// As QTest's own main macros, with execTest.
+#define KESTRIX_TEST_MAIN(TestObject, Application)                                                 \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        Application app(argc, argv);                                                               \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestObject test;                                                                           \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return execTest(&test, argc, argv);                                                        \
+    }
+#define KESTRIX_TEST_APPLESS_MAIN(TestObject)                                                      \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        TestObject test;                                                                           \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return execTest(&test, argc, argv);                                                        \
+    }
 
 #endif // TESTSUPPORT_H

@@ -1,18 +1,55 @@
-// The worker with cmd.exe for its shell: Wine's cmd.exe, in the prefix that
-// with-prefix.sh made, running a Windows build of the fake programmer.
+// The worker as it runs on Windows: cmd.exe as the program starts it, the
+// fake programmer in both forms Windows programs take their arguments in,
+// the job that ends them, and the code pages the line passes through.
+#include "codepage.h"
 #include "masterthread.h"
 #include "shellsettings.h"
 #include "testsupport.h"
 
 #include <QtTest>
 
+#include <functional>
+
+#include <qt_windows.h>
+
 using namespace std::chrono_literals;
 
 namespace {
+using Arguments = FakeProgrammer::Arguments;
+
 QList<QByteArray> expectedArguments(const QString &file, const QString &port)
 {
     return { "-b", "115200", "-e", "40", "-w", file.toUtf8(), port.toUtf8() };
 }
+
+bool isGone(qint64 pid)
+{
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    if (!process)
+        return GetLastError() == ERROR_INVALID_PARAMETER;
+    const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
+// Each row once for either form of the programmer.
+void newRowForEach(const char *name, const std::function<void(QTestData &)> &columns)
+{
+    for (const auto &[form, suffix] : { std::pair { Arguments::Wide, " (wide)" },
+                 std::pair { Arguments::Narrow, " (narrow main)" } })
+        columns(QTest::newRow((QByteArray(name) + suffix).constData()) << int(form));
+}
+
+void setConsoleCodePage(const wchar_t *key, DWORD codePage)
+{
+    if (codePage)
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"CodePage", REG_DWORD, &codePage, sizeof codePage);
+    else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"CodePage");
+}
+
+const wchar_t consoleKey[] = L"Console";
+const wchar_t cmdConsoleKey[] = L"Console\\%SystemRoot%_system32_cmd.exe";
 } // namespace
 
 class CmdShellTest : public QObject
@@ -21,47 +58,51 @@ class CmdShellTest : public QObject
 
 private slots:
     void initTestCase();
+    void init() { ShellSettings::setCurrent(m_settings); }
     void cleanupTestCase();
-    void init();
 
+    void codePagesAsTheSystemReportsThem();
     void pathAndPort_data();
     void pathAndPort();
     void outcome_data();
     void outcome();
+    void programmerPastTheLastWaitIsGoneBeforeTheVerdict();
 
 private:
     // Runs one hand-over to its last signal, in a folder of the given name.
     QStringList run(const QString &port, const QString &file, const QString &folder = QString());
-    int shellStarts() const;
+    // Every process this test and its runs have started so far.
+    DWORD processesStarted() const;
 
-    QTemporaryDir m_work;
-    LogCapture *m_log = nullptr;
+    ShellSettings m_settings = ShellSettings::platformDefaults();
+    HANDLE m_job = nullptr;
 };
 
 void CmdShellTest::initTestCase()
 {
-    QVERIFY2(qEnvironmentVariableIsSet("WINEPREFIX"), "run through tests/wine/with-prefix.sh");
-    ShellSettings settings = ShellSettings::platformDefaults();
-    settings.kind = ShellKind::Cmd;
-    settings.program = QStringLiteral(WINE_CMD_PATH);
-    settings.arguments = QStringList();
-    // The greeting ends the first wait; a loaded machine may start Wine slowly.
-    settings.greetingTimeout = 20000ms;
-    settings.greetingPause = 200ms;
-    settings.firstOutputTimeout = 5000ms;
-    settings.finishTimeout = 30000ms;
-    ShellSettings::setCurrent(settings);
-    qputenv("WINE_CMD_STARTS", QFile::encodeName(m_work.filePath(QStringLiteral("starts"))));
+    QCOMPARE(m_settings.program, QStringLiteral("cmd.exe"));
+    // The greeting is only logged; a shorter pause after it saves time.
+    m_settings.greetingPause = 100ms;
+    m_settings.finishTimeout = 30000ms;
+
+    // Whatever a run starts joins this job too, and is counted there.
+    m_job = CreateJobObjectW(nullptr, nullptr);
+    QVERIFY(m_job && AssignProcessToJobObject(m_job, GetCurrentProcess()));
 }
 
 void CmdShellTest::cleanupTestCase()
 {
     ShellSettings::setCurrent(ShellSettings::platformDefaults());
+    if (m_job)
+        CloseHandle(m_job);
 }
 
-void CmdShellTest::init()
+DWORD CmdShellTest::processesStarted() const
 {
-    QFile::remove(m_work.filePath(QStringLiteral("starts")));
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    QueryInformationJobObject(
+            m_job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
+    return accounting.TotalProcesses;
 }
 
 QStringList CmdShellTest::run(const QString &port, const QString &file, const QString &folder)
@@ -80,60 +121,78 @@ QStringList CmdShellTest::run(const QString &port, const QString &file, const QS
     return ended ? recorder.events : QStringList { "the run did not end" } + recorder.events;
 }
 
-int CmdShellTest::shellStarts() const
+void CmdShellTest::codePagesAsTheSystemReportsThem()
 {
-    QFile starts(m_work.filePath(QStringLiteral("starts")));
-    return starts.open(QIODevice::ReadOnly) ? starts.readAll().count('\n') : 0;
+    QCOMPARE(ansiCodePage(), GetACP());
+    // A new prefix has no console settings: the console starts in the OEM
+    // code page.
+    QCOMPARE(cmdConsoleCodePage(), GetOEMCP());
+
+    setConsoleCodePage(consoleKey, 850);
+    QCOMPARE(cmdConsoleCodePage(), 850u);
+    // The settings for cmd.exe come before the user's general ones.
+    setConsoleCodePage(cmdConsoleKey, 1252);
+    QCOMPARE(cmdConsoleCodePage(), 1252u);
+    // A code page the system does not know is no setting.
+    setConsoleCodePage(cmdConsoleKey, 12345);
+    QCOMPARE(cmdConsoleCodePage(), 850u);
+
+    setConsoleCodePage(cmdConsoleKey, 0);
+    setConsoleCodePage(consoleKey, 0);
+    QCOMPARE(cmdConsoleCodePage(), GetOEMCP());
 }
 
 void CmdShellTest::pathAndPort_data()
 {
+    QTest::addColumn<int>("form");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("port");
     // Empty: the programmer must receive exactly the file and port.
     QTest::addColumn<QString>("refusal");
 
-    QTest::newRow("plain path") << "C:\\fw\\kestrix.bin"
-                                << "COM3" << QString();
-    QTest::newRow("spaces") << "C:\\Firmware Files\\new fw 1.bin"
-                            << "COM3" << QString();
-    QTest::newRow("& ^ ( ) ! ;") << "C:\\fw\\a&b^c(d)e!f;g.bin"
-                                 << "COM3" << QString();
-    QTest::newRow("e acute and u umlaut, in the code page")
-            << QStringLiteral("C:\\Users\\Jos\u00e9\\Downloads\\f\u00fcr.bin") << "COM3"
-            << QString();
-    QTest::newRow("characters the code page lacks")
-            << QStringLiteral("C:\\fw\\\u65e5\u672c.bin") << "COM3"
-            << "code page 437";
-    QTest::newRow("%PATH%") << "C:\\fw\\%PATH%.bin"
-                            << "COM3"
-                            << "percent sign";
-    QTest::newRow("double quote") << "C:\\fw\\a\" & echo Done. & \".bin"
-                                  << "COM3"
-                                  << "double quote";
-    QTest::newRow("port with a space") << "C:\\fw\\kestrix.bin"
-                                       << "COM 3" << QString();
+    const auto row = [](const char *name, const QString &file, const QString &port,
+                             const QString &refusal) {
+        newRowForEach(name, [&](QTestData &data) { data << file << port << refusal; });
+    };
+    row("plain path", "C:\\fw\\kestrix.bin", "COM3", QString());
+    row("spaces", "C:\\Firmware Files\\new fw 1.bin", "COM3", QString());
+    row("& ^ ( ) ! ;", "C:\\fw\\a&b^c(d)e!f;g.bin", "COM3", QString());
+    row("forward slashes, as the chooser gives them", "Z:/tmp/Jos\u00e9 fw/fw 1.bin", "COM3",
+            QString());
+    row("e acute and u umlaut, in both code pages",
+            QStringLiteral("C:\\Users\\Jos\u00e9\\Downloads\\f\u00fcr.bin"), "COM3", QString());
+    row("port with a space", "C:\\fw\\kestrix.bin", "COM 3", QString());
+    row("characters the console's code page lacks", QStringLiteral("C:\\fw\\\u65e5\u672c.bin"),
+            "COM3", "code page 437");
+    // A plain main() would be handed C:\fw\fw-O.bin, another file.
+    row("omega, which the ANSI code page lacks", QStringLiteral("C:\\fw\\fw-\u03a9.bin"), "COM3",
+            "code page 1252");
+    row("%PATH%", "C:\\fw\\%PATH%.bin", "COM3", "percent sign");
+    row("double quote", "C:\\fw\\a\" & echo Done. & \".bin", "COM3", "double quote");
 }
 
 void CmdShellTest::pathAndPort()
 {
+    QFETCH(int, form);
     QFETCH(QString, file);
     QFETCH(QString, port);
     QFETCH(QString, refusal);
 
-    FakeProgrammer fake(FakeProgrammer::Kind::Windows);
+    FakeProgrammer fake { Arguments(form) };
     LogCapture log;
+    const DWORD before = processesStarted();
     const QStringList events = run(port, file);
+    const DWORD started = processesStarted() - before;
     const QStringList messages = log.messages();
 
     if (refusal.isEmpty()) {
         QCOMPARE(events, successEvents);
         QCOMPARE(fake.calls(), QList<QList<QByteArray>> { expectedArguments(file, port) });
-        QCOMPARE(shellStarts(), 1);
+        QVERIFY(started > 0);
     } else {
         QCOMPARE(events, failureEvents);
         QVERIFY(fake.calls().isEmpty());
-        QCOMPARE(shellStarts(), 0);
+        QCOMPARE(started, DWORD(0));
         const QStringList reasons = messages.filter(QStringLiteral("Refusing to run"));
         QCOMPARE(reasons.size(), 1);
         QVERIFY2(reasons.first().contains(refusal), qPrintable(reasons.first()));
@@ -146,21 +205,29 @@ void CmdShellTest::outcome_data()
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<bool>("programmerPresent");
     QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("success");
 
+    const QString file = QStringLiteral("C:\\fw\\kestrix.bin");
     QTest::newRow("programmer prints Done.")
-            << QByteArray("Erasing\nWriting\nDone.\n") << true << QString() << true;
-    QTest::newRow("programmer prints no Done.")
-            << QByteArray("Error: no answer from the device\n") << true << QString() << false;
-    QTest::newRow("no programmer at all") << QByteArray() << false << QString() << false;
+            << QByteArray("Erasing\nWriting\nDone.\n") << true << QString() << file << true;
+    QTest::newRow("programmer prints no Done.") << QByteArray("Error: no answer from the device\n")
+                                                << true << QString() << file << false;
+    QTest::newRow("no programmer at all") << QByteArray() << false << QString() << file << false;
     // The prompt, which names the folder, starts the line after the command
     // and, under Wine, the line the programmer's output begins on.
     QTest::newRow("folder named Done.dir, no programmer")
-            << QByteArray() << false << "Done.dir" << false;
+            << QByteArray() << false << "Done.dir" << file << false;
     QTest::newRow("folder named Done.dir, programmer prints no Done.")
-            << QByteArray("Error: no answer from the device\n") << true << "Done.dir" << false;
+            << QByteArray("Error: no answer from the device\n") << true << "Done.dir" << file
+            << false;
     QTest::newRow("folder named Done.dir, programmer prints Done.")
-            << QByteArray("Done.\n") << true << "Done.dir" << true;
+            << QByteArray("Done.\n") << true << "Done.dir" << file << true;
+    // The chooser's path has forward slashes; the programmer prints it back
+    // with Windows' own.
+    QTest::newRow("file in a folder named Done. fw, programmer prints its path and fails")
+            << QByteArray("Cannot open {file}\n") << true << QString()
+            << "C:/Users/Jose/Done. fw/fw.bin" << false;
 }
 
 void CmdShellTest::outcome()
@@ -168,17 +235,50 @@ void CmdShellTest::outcome()
     QFETCH(QByteArray, output);
     QFETCH(bool, programmerPresent);
     QFETCH(QString, folder);
+    QFETCH(QString, file);
     QFETCH(bool, success);
 
-    FakeProgrammer fake(FakeProgrammer::Kind::Windows);
+    FakeProgrammer fake;
     fake.setOutput(output);
     if (!programmerPresent)
         fake.removeFromPath();
-    QCOMPARE(run(QStringLiteral("COM3"), QStringLiteral("C:\\fw\\kestrix.bin"), folder),
-            success ? successEvents : failureEvents);
+    const DWORD before = processesStarted();
+    QCOMPARE(run(QStringLiteral("COM3"), file, folder), success ? successEvents : failureEvents);
     QCOMPARE(fake.calls().size(), programmerPresent ? 1 : 0);
-    QCOMPARE(shellStarts(), 1);
+    QVERIFY(processesStarted() > before);
 }
 
-QTEST_GUILESS_MAIN(CmdShellTest)
+void CmdShellTest::programmerPastTheLastWaitIsGoneBeforeTheVerdict()
+{
+    FakeProgrammer fake;
+    fake.setOutput("Erasing 40 pages ... Done.\nWriting\n");
+    fake.setSleepAfterOutputMs(60000);
+    ShellSettings settings = ShellSettings::current();
+    settings.finishTimeout = 3000ms;
+    ShellSettings::setCurrent(settings);
+
+    MasterThread worker;
+    SignalRecorder recorder(&worker);
+    // Runs in the worker's thread as the run reports the end of the wait,
+    // before the verdict is sent.
+    bool programmerGone = false;
+    bool shellGone = false;
+    connect(
+            &worker, &MasterThread::stopgif, &worker,
+            [&] {
+                programmerGone = fake.pid() > 0 && isGone(fake.pid());
+                shellGone = fake.parentPid() > 0 && isGone(fake.parentPid());
+            },
+            Qt::DirectConnection);
+    QElapsedTimer timer;
+    timer.start();
+    worker.transaction(QStringLiteral("COM3"), QStringLiteral("C:\\fw\\kestrix.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events, failureEvents, 30000);
+    QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(programmerGone);
+    QVERIFY(shellGone);
+    QCOMPARE(worker.lastRefusal(), QString());
+}
+
+KESTRIX_TEST_MAIN(CmdShellTest, QCoreApplication)
 #include "tst_cmdshell.moc"

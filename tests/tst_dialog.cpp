@@ -338,7 +338,7 @@ void DialogTest::failureBoxDetail_data()
             << "C:\\a\"b\\fw.bin" << int(ShellKind::Cmd)
             << "The name of a folder on the way to the firmware file holds a double quote";
     QTest::newRow("the programmer printed no Done.")
-            << "/fw.bin" << int(ShellKind::Posix) << QString();
+            << "/fw.bin" << int(nativeShellKind()) << QString();
 }
 
 void DialogTest::failureBoxDetail()
@@ -450,5 +450,5 @@ void DialogTest::wholeRunInOrder()
     QTRY_COMPARE_WITH_TIMEOUT(events, seen, 10000);
 }
 
-QTEST_MAIN(DialogTest)
+KESTRIX_TEST_MAIN(DialogTest, QApplication)
 #include "tst_dialog.moc"

@@ -281,5 +281,5 @@ void MasterThreadTest::destructionWaitsForTheRunsLastSignal()
     QVERIFY(lastSignalEmitted);
 }
 
-QTEST_GUILESS_MAIN(MasterThreadTest)
+KESTRIX_TEST_MAIN(MasterThreadTest, QCoreApplication)
 #include "tst_masterthread.moc"

@@ -1,4 +1,5 @@
 #include "statustexts.h"
+#include "testsupport.h"
 
 #include <QtTest>
 
@@ -55,5 +56,5 @@ void StatusTextsTest::exactText()
         QVERIFY(c.unicode() < 0x80);
 }
 
-QTEST_APPLESS_MAIN(StatusTextsTest)
+KESTRIX_TEST_APPLESS_MAIN(StatusTextsTest)
 #include "tst_statustexts.moc"

@@ -4,7 +4,7 @@
 #include <iterator>
 
 namespace {
-// Code page 437 from 0x80 on; below that it is ASCII.
+// Wine's default code pages from 0x80 on; below that both are ASCII.
 // clang-format off
 constexpr char16_t cp437High[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
@@ -24,9 +24,28 @@ constexpr char16_t cp437High[128] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
+// Unassigned bytes (0) hold nothing; from 0xA0 on it is Latin-1.
+constexpr char16_t cp1252High[128] = {
+    0x20AC, 0x0000, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x0000, 0x017D, 0x0000,
+    0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x0000, 0x017E, 0x0178,
+    0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7,
+    0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00AF,
+    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
+    0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00BF,
+    0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7,
+    0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,
+    0x00D0, 0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7,
+    0x00D8, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x00DD, 0x00DE, 0x00DF,
+    0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7,
+    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF,
+    0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7,
+    0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
+};
 // clang-format on
 
-std::optional<QByteArray> encodeInCp437(const QString &text)
+std::optional<QByteArray> encodeWithTable(const QString &text, const char16_t (&high)[128])
 {
     QByteArray out;
     out.reserve(text.size());
@@ -35,18 +54,23 @@ std::optional<QByteArray> encodeInCp437(const QString &text)
             out += char(c.unicode());
             continue;
         }
-        const auto *at = std::find(std::begin(cp437High), std::end(cp437High), c.unicode());
-        if (at == std::end(cp437High))
+        const auto *at = std::find(std::begin(high), std::end(high), c.unicode());
+        if (at == std::end(high))
             return std::nullopt;
-        out += char(0x80 + (at - std::begin(cp437High)));
+        out += char(0x80 + (at - std::begin(high)));
     }
     return out;
 }
 } // namespace
 
-unsigned cmdCodePage()
+unsigned cmdConsoleCodePage()
 {
     return 437;
+}
+
+unsigned ansiCodePage()
+{
+    return 1252;
 }
 
 std::optional<QByteArray> encodeInCodePage(const QString &text, unsigned codePage)
@@ -54,6 +78,8 @@ std::optional<QByteArray> encodeInCodePage(const QString &text, unsigned codePag
     if (codePage == utf8CodePage)
         return text.toUtf8();
     if (codePage == 437)
-        return encodeInCp437(text);
+        return encodeWithTable(text, cp437High);
+    if (codePage == 1252)
+        return encodeWithTable(text, cp1252High);
     return std::nullopt;
 }

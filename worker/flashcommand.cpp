@@ -49,7 +49,7 @@ QString adviceFor(Value value, const QString &text, int at, const QString &what)
                 : tr("The name of a folder on the way to the firmware file holds %1. Copy "
                      "the file to another folder and choose it there.");
     }
-    return advice.arg(what) + QLatin1Char(' ') + tr("The device was not touched.");
+    return advice.arg(what);
 }
 
 QString valueName(Value value)
@@ -103,7 +103,9 @@ QString posixSingleQuoted(QString value)
     return QLatin1Char('\'') + value + QLatin1Char('\'');
 }
 
-Refusal codePageRefusal(const QString &text, Value value, unsigned codePage)
+enum class Reader { Shell, Programmer };
+
+Refusal codePageRefusal(const QString &text, Value value, unsigned codePage, Reader reader)
 {
     if (encodeInCodePage(text, codePage))
         return {};
@@ -115,13 +117,38 @@ Refusal codePageRefusal(const QString &text, Value value, unsigned codePage)
         if (!encodeInCodePage(text.mid(at, length), codePage))
             break;
     }
-    const QString what = tr("the character \u201c%1\u201d, which the command shell cannot pass "
-                            "on as it is (it reads code page %2)")
-                                 .arg(text.mid(at, length), QString::number(codePage));
-    return { QStringLiteral("Refusing to run: the %1 holds characters outside code page %2, in "
-                            "which the shell reads its command: %3")
-                     .arg(valueName(value), QString::number(codePage), text),
-        adviceFor(value, text, qMin(at, text.size()), what) };
+    const QString what = reader == Reader::Shell
+            ? tr("the character \u201c%1\u201d, which the command shell cannot pass on as it "
+                 "is (it reads code page %2)")
+            : tr("the character \u201c%1\u201d, which the flash programmer cannot receive as "
+                 "it is (it reads code page %2)");
+    const QString logLine = reader == Reader::Shell
+            ? QStringLiteral("Refusing to run: the %1 holds characters outside code page %2, in "
+                             "which the shell reads its command: %3")
+            : QStringLiteral("Refusing to run: the %1 holds characters outside code page %2, in "
+                             "which the programmer reads its arguments: %3");
+    return { logLine.arg(valueName(value), QString::number(codePage), text),
+        adviceFor(value, text, qMin(at, text.size()),
+                what.arg(text.mid(at, length), QString::number(codePage))) };
+}
+
+// Every form of the path a programmer on this shell may print back.
+QList<QByteArray> pathCopies(const QString &path, ShellKind shell, const CodePages &codePages)
+{
+    QStringList texts = { path };
+    if (shell == ShellKind::Cmd) {
+        texts << QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'))
+              << QString(path).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    }
+    QList<QByteArray> copies;
+    for (const QString &text : qAsConst(texts)) {
+        for (const unsigned codePage : { utf8CodePage, codePages.shell, codePages.programmer }) {
+            const std::optional<QByteArray> copy = encodeInCodePage(text, codePage);
+            if (copy && !copy->isEmpty() && !copies.contains(*copy))
+                copies << *copy;
+        }
+    }
+    return copies;
 }
 
 bool isPathCharacter(char c)
@@ -163,13 +190,15 @@ QString shellProgram(ShellKind shell)
 QStringList shellArguments(ShellKind shell)
 {
     if (shell == ShellKind::Cmd)
-        return {};
+        return { QStringLiteral("/D"), QStringLiteral("/V:OFF") };
     return { QStringLiteral("-c"), QStringLiteral("echo Shell ready.; exec /bin/sh") };
 }
 
-unsigned shellCodePage(ShellKind shell)
+CodePages shellCodePages(ShellKind shell)
 {
-    return shell == ShellKind::Cmd ? cmdCodePage() : utf8CodePage;
+    if (shell == ShellKind::Cmd)
+        return { cmdConsoleCodePage(), ansiCodePage() };
+    return {};
 }
 
 QString programmerPort(const QString &portName, ShellKind shell)
@@ -183,8 +212,8 @@ QString programmerPort(const QString &portName, ShellKind shell)
     return QStringLiteral("/dev/") + portName;
 }
 
-FlashCommand composeFlashCommand(
-        const QString &firmwareFile, const QString &programmerPort, ShellKind shell)
+FlashCommand composeFlashCommand(const QString &firmwareFile, const QString &programmerPort,
+        ShellKind shell, const CodePages &codePages)
 {
     FlashCommand command;
     command.shell = shell;
@@ -206,13 +235,17 @@ FlashCommand composeFlashCommand(
                 : posixSingleQuoted(programmerPort);
     }
 
-    // A character the shell's code page lacks would reach the programmer as
-    // another one, naming another file or none.
-    const unsigned codePage = shellCodePage(shell);
-    if (command.refusal.isNull())
-        command.refusal = codePageRefusal(firmwareFile, Value::FirmwareFile, codePage);
-    if (command.refusal.isNull())
-        command.refusal = codePageRefusal(programmerPort, Value::Port, codePage);
+    // A character either code page lacks would reach the programmer as
+    // another one, naming another file or none: Windows hands a program with
+    // a plain main() a look-alike in its place.
+    for (const auto &[text, value] :
+            { std::pair { firmwareFile, Value::FirmwareFile }, { programmerPort, Value::Port } }) {
+        if (command.refusal.isNull())
+            command.refusal = codePageRefusal(text, value, codePages.shell, Reader::Shell);
+        if (command.refusal.isNull())
+            command.refusal =
+                    codePageRefusal(text, value, codePages.programmer, Reader::Programmer);
+    }
     if (!command.isValid())
         return command;
 
@@ -220,19 +253,16 @@ FlashCommand composeFlashCommand(
     // says so itself.
     command.text =
             programmerInvocation + quotedFile + QLatin1Char(' ') + port + QStringLiteral(" \n");
-    command.line = *encodeInCodePage(command.text, codePage);
-    command.filePath = *encodeInCodePage(firmwareFile, codePage);
+    command.line = *encodeInCodePage(command.text, codePages.shell);
+    command.pathCopies = pathCopies(firmwareFile, shell, codePages);
     return command;
 }
 
-bool flashSucceeded(
-        const QByteArray &resultBlock, const FlashCommand &command, const QString &firmwareFile)
+bool flashSucceeded(const QByteArray &resultBlock, const FlashCommand &command)
 {
     // cmd.exe echoes its prompt and every line it reads; that echo holds the
     // file path, which may well contain "Done." itself.
     const QByteArray echo = command.line.trimmed();
-    // The programmer may print the path in either form.
-    const QByteArray paths[] = { firmwareFile.toUtf8(), command.filePath };
 
     const QList<QByteArray> lines = resultBlock.split('\n');
     for (QByteArray line : lines) {
@@ -240,10 +270,8 @@ bool flashSucceeded(
             line = withoutCmdPrompt(line);
         if (!echo.isEmpty() && line.contains(echo))
             continue;
-        for (const QByteArray &path : paths) {
-            if (!path.isEmpty())
-                line.replace(path, QByteArrayLiteral("\n"));
-        }
+        for (const QByteArray &path : command.pathCopies)
+            line.replace(path, QByteArrayLiteral("\n"));
         if (line.contains(successMark))
             return true;
     }

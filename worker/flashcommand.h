@@ -1,7 +1,10 @@
 #ifndef FLASHCOMMAND_H
 #define FLASHCOMMAND_H
 
+#include "codepage.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -14,11 +17,22 @@ ShellKind nativeShellKind();
 QString shellProgram(ShellKind shell);
 // /bin/sh is started so that it greets, as cmd.exe does: the run's pause for
 // the greeting then ends when the greeting comes, not when its wait runs out.
+// cmd.exe is started so that the registry cannot change how it reads the
+// line: no AutoRun commands, no delayed expansion of !name!.
 QStringList shellArguments(ShellKind shell);
 
-// The code page the shell reads its line in: UTF-8 on POSIX, the console's
-// code page for cmd.exe.
-unsigned shellCodePage(ShellKind shell);
+// The code pages a path or port passes through on its way to the programmer:
+// the one the shell reads its line in, and the one the programmer reads its
+// arguments in. Both are UTF-8 on POSIX. For cmd.exe, the console's code
+// page, and the ANSI code page, in which a programmer with a plain main()
+// gets its arguments from the system.
+struct CodePages
+{
+    unsigned shell = utf8CodePage;
+    unsigned programmer = utf8CodePage;
+};
+
+CodePages shellCodePages(ShellKind shell);
 
 // The port as the programmer must be given it. On POSIX a port is a device
 // file, listed by name ("ttyUSB0") but opened by path ("/dev/ttyUSB0").
@@ -43,21 +57,22 @@ struct FlashCommand
     QByteArray line;
     // The same line as text, for the log.
     QString text;
-    // The firmware file's path as the line holds it, quoting left out.
-    QByteArray filePath;
+    // The firmware file's path in each form the programmer may print it back
+    // in: in UTF-8, in the shell's and the programmer's code pages, and for
+    // cmd.exe also with the other kind of separator.
+    QList<QByteArray> pathCopies;
     Refusal refusal;
 
     bool isValid() const { return refusal.isNull(); }
 };
 
-FlashCommand composeFlashCommand(
-        const QString &firmwareFile, const QString &programmerPort, ShellKind shell);
+FlashCommand composeFlashCommand(const QString &firmwareFile, const QString &programmerPort,
+        ShellKind shell, const CodePages &codePages);
 
 // Whether the shell's output after the command was written tells of a
 // programmed device. Only "Done." counts, and not where it is merely part of
 // the shell's prompt (its working folder), of the shell echoing the command
 // line, or of a copy of the file's path.
-bool flashSucceeded(
-        const QByteArray &resultBlock, const FlashCommand &command, const QString &firmwareFile);
+bool flashSucceeded(const QByteArray &resultBlock, const FlashCommand &command);
 
 #endif // FLASHCOMMAND_H

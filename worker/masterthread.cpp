@@ -5,6 +5,7 @@
 #include "shellsettings.h"
 #include "statustexts.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 // Handed over by transaction() in the GUI thread and read by the run in the
@@ -25,6 +26,8 @@ struct ShellRun
     // Whether the shell had ended by the end of the last wait. A programmer
     // still running then is cut off mid-write, whatever it printed so far.
     bool ended = false;
+    // Set when the shell was never given the command.
+    Refusal refusal;
 };
 
 // Writes the command to a new shell and waits for the shell to end.
@@ -43,6 +46,19 @@ ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &setti
     if (!started) {
         qDebug() << qPrintable(QStringLiteral("Error starting %1 process").arg(settings.program));
         qDebug() << process.errorString();
+    } else if (!process.holdsProcessTree()) {
+        // A programmer that could not be ended with the run might go on
+        // writing to the device after the user was told the run failed.
+        ShellRun run;
+        run.refusal = { QStringLiteral("Refusing to run: %1, so the programmer could not be "
+                                       "ended with the run")
+                                .arg(process.holdFailure()),
+            QCoreApplication::translate("MasterThread",
+                    "The updater could not make sure that the flash programmer would stop with "
+                    "the run, so it did not start it. Try again; if this keeps happening, "
+                    "restart the computer.") };
+        qDebug("%s", qUtf8Printable(run.refusal.logLine));
+        return run;
     }
 
     // Lets the shell say hello before it is given the command; it does not
@@ -112,8 +128,9 @@ void MasterThread::run()
 
     const ShellSettings settings = ShellSettings::current();
     const QString firmwareFile = transactionFirmwareFile;
-    const FlashCommand command = composeFlashCommand(
-            firmwareFile, programmerPort(transactionPortName, settings.kind), settings.kind);
+    const FlashCommand command =
+            composeFlashCommand(firmwareFile, programmerPort(transactionPortName, settings.kind),
+                    settings.kind, shellCodePages(settings.kind));
 
     // A line the shell would read as code is never handed to it; the run
     // then fails like any other, and the window says why.
@@ -124,12 +141,14 @@ void MasterThread::run()
     const ShellRun shell = command.isValid() ? runThroughShell(command, settings) : ShellRun();
     emit stopgif();
 
-    if (shell.ended && flashSucceeded(shell.output, command, firmwareFile)) {
+    if (shell.ended && flashSucceeded(shell.output, command)) {
         emit response(statusProgrammingSuccessful);
         emit completion();
     } else {
         // Kept before the failure is reported, which is when the window reads it.
-        setLastRefusal(command.refusal.advice);
+        const Refusal &refusal = command.isValid() ? shell.refusal : command.refusal;
+        if (!refusal.isNull())
+            setLastRefusal(refusal.advice + QLatin1Char(' ') + tr("The device was not touched."));
         emit response(statusProgrammingFailed);
         emit failure();
     }

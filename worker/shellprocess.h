@@ -5,17 +5,11 @@
 
 #include <chrono>
 
-#ifdef Q_OS_WIN
-#include <memory>
-
-class WindowsJob;
-#endif
-
 // The shell of one run, and everything it starts. Ending the run ends them
 // all: killing only the shell would leave the programmer writing to the
 // device, and holding its port, after the user was told the run failed. On
-// POSIX the shell leads a process group of its own; on Windows it joins a
-// job object.
+// POSIX the shell leads a process group of its own; on Windows it is started
+// suspended and let go only once it is in a job object.
 class ShellProcess : public QProcess
 {
     Q_OBJECT
@@ -25,19 +19,30 @@ public:
     // Ends the shell and all it started.
     ~ShellProcess() override;
 
+    // Whether the shell runs, and all it starts is bound to end with it.
+    // Nothing may be written to a shell that is not.
+    bool holdsProcessTree() const;
+    // Why the shell could not be held, for the log.
+    QString holdFailure() const { return m_holdFailure; }
+
 protected:
 #ifndef Q_OS_WIN
     void setupChildProcess() override;
 #endif
 
 private:
+    // Before the shell is started.
+    void prepareProcessTree();
     // Once the shell runs, before it is given its command.
     void holdProcessTree();
     void endProcessTree();
 
     std::chrono::milliseconds m_endGraceTimeout;
+    QString m_holdFailure;
 #ifdef Q_OS_WIN
-    std::unique_ptr<WindowsJob> m_job;
+    // The system's PROCESS_INFORMATION of the shell, and the job holding it.
+    void *m_processInformation = nullptr;
+    void *m_job = nullptr;
 #else
     qint64 m_processGroup = 0;
 #endif

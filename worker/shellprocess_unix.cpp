@@ -3,6 +3,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+void ShellProcess::prepareProcessTree()
+{
+    // The child makes its own process group in setupChildProcess().
+}
+
 void ShellProcess::setupChildProcess()
 {
     ::setpgid(0, 0);
@@ -13,6 +18,11 @@ void ShellProcess::holdProcessTree()
     // The child has made its own group before exec, so by the time the start
     // is reported the shell's id is also its group's.
     m_processGroup = processId();
+}
+
+bool ShellProcess::holdsProcessTree() const
+{
+    return m_processGroup > 0;
 }
 
 void ShellProcess::endProcessTree()

@@ -1,15 +1,41 @@
 #!/bin/sh
-# Runs one test program with a Wine prefix of its own, made once in a
-# temporary folder and removed afterwards, so that each cmd.exe the program
-# starts costs a fraction of a second rather than a new prefix.
-# usage: with-prefix.sh PROGRAM [ARGUMENT...]
+# Runs a command with a Wine prefix of its own, made in a temporary folder and
+# removed afterwards, so that each Windows program a test starts (cmd.exe and
+# the programmer among them) costs a fraction of a second rather than a new
+# prefix. No Mono or Gecko is offered; Wine says nothing on its own channels.
+# usage: with-prefix.sh COMMAND [ARGUMENT...]      (COMMAND: wine, or a script)
+#   KESTRIX_WINE_DLL_PATH: ':'-separated folders with the DLLs the program
+#     needs (Qt's, MinGW's runtime), put on its PATH
+#   KESTRIX_WINE_QT_PLUGIN_PATH: the folder with Qt's plugins
 set -u
 work=$(mktemp -d)
 WINEPREFIX=$work/prefix
-WINEDEBUG=-all
-# No offer to install Mono or Gecko, which no test needs.
+WINEDEBUG=${WINEDEBUG:--all}
 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+
+# This machine's folders as a Windows program names them: drive Z: is /.
+windows_path() {
+    printf 'Z:%s' "$1" | tr / '\\'
+}
+if [ -n "${KESTRIX_WINE_DLL_PATH:-}" ]; then
+    WINEPATH=$(
+        IFS=:
+        for dir in $KESTRIX_WINE_DLL_PATH; do printf '%s;' "$(windows_path "$dir")"; done
+    )
+    export WINEPATH
+fi
+if [ -n "${KESTRIX_WINE_QT_PLUGIN_PATH:-}" ]; then
+    QT_PLUGIN_PATH=$(windows_path "$KESTRIX_WINE_QT_PLUGIN_PATH")
+    export QT_PLUGIN_PATH
+fi
+# Wine keeps QT_* variables from Windows programs unless they come with a
+# WINE prefix, as it does PATH (QT_QPA_PLATFORM=offscreen among them).
+for name in $(env | sed -n 's/^\(QT_[A-Za-z0-9_]*\)=.*/\1/p'); do
+    eval "WINE$name=\$$name"
+    export "WINE$name"
+done
+
 cleanup() {
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
@@ -18,7 +44,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-if ! wineboot -i >"$work/wineboot.log" 2>&1; then
+if ! WINEDEBUG=-all wineboot -i >"$work/wineboot.log" 2>&1; then
     echo "FAIL (wine): could not make a Wine prefix"
     cat "$work/wineboot.log"
     exit 1
