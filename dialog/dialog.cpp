@@ -90,6 +90,11 @@ void Dialog::showMessageBox()
     msgBox.setPalette(palette);
     msgBox.setText(QStringLiteral("<FONT COLOR='#008000'>Programming SUCCESSFUL"));
     msgBox.setStandardButtons(QMessageBox::Ok);
+    // Windows' own style paints a message box with its task-dialog panels,
+    // white and grey, over whatever the palette says. Without that styled
+    // background the box shows the palette's green; other styles draw none.
+    msgBox.ensurePolished();
+    msgBox.setAttribute(Qt::WA_StyledBackground, false);
     msgBox.exec();
 }
 

@@ -12,6 +12,9 @@
 #include <QMessageBox>
 #include <QMovie>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QtTest>
 
 #include <functional>
@@ -203,25 +206,37 @@ void DialogTest::animation()
 void DialogTest::messageBox_data()
 {
     QTest::addColumn<bool>("success");
-    QTest::newRow("success") << true;
-    QTest::newRow("failure") << false;
+    QTest::addColumn<QString>("style");
+    // Each style paints a box its own way; Windows' own paints panels.
+    for (const QString &style : QStyleFactory::keys()) {
+        QTest::addRow("success, %s", qPrintable(style)) << true << style;
+        QTest::addRow("failure, %s", qPrintable(style)) << false << style;
+    }
 }
 
 void DialogTest::messageBox()
 {
     QFETCH(bool, success);
+    QFETCH(QString, style);
+    const QString oldStyle = QApplication::style()->objectName();
+    QApplication::setStyle(style);
+    const auto restoreStyle = qScopeGuard([&] { QApplication::setStyle(oldStyle); });
     Dialog dialog;
     dialog.show();
     const QPalette dialogPalette = dialog.palette();
 
     QString text;
     QPalette boxPalette;
+    QColor background;
     QMessageBox::StandardButtons buttons;
     ModalAnswerer answerer([&](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         QVERIFY(box);
         text = box->text();
         boxPalette = box->palette();
+        // What the style really paints, away from text and buttons: the
+        // Windows style paints its own panels over the palette.
+        background = box->grab().toImage().pixelColor(2, box->height() - 3);
         buttons = box->standardButtons();
         QVERIFY(!box->parent());
         clickOk(box);
@@ -238,10 +253,12 @@ void DialogTest::messageBox()
         QCOMPARE(text, QStringLiteral("<FONT COLOR='#008000'>Programming SUCCESSFUL"));
         for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
             QCOMPARE(boxPalette.brush(group, QPalette::Window), QBrush(Qt::green));
+        QCOMPARE(background, QColor(Qt::green));
     } else {
         QCOMPARE(text, QStringLiteral("<FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>"));
         QCOMPARE(boxPalette.color(QPalette::Window),
                 QApplication::palette().color(QPalette::Window));
+        QVERIFY(background != QColor(Qt::green));
     }
     QTRY_COMPARE(QApplication::topLevelWidgets().size(), 1);
 }

@@ -1,18 +1,29 @@
 #!/bin/sh
-# Drives the built updater in a real window, under an Xvfb of its own.
-# usage: e2e.sh CASE PROGRAM STANDIN_DIR ARTEFACT_DIR [DATA_DIR]
+# Drives the built updater in a real window, under an Xvfb of its own: the
+# Linux program, or the Windows one (PROGRAM ending in .exe) under Wine, in
+# the Wine prefix the caller made (tests/wine/with-prefix.sh).
+# usage: e2e.sh CASE PROGRAM PROGRAMMER ARTEFACT_DIR [DATA_DIR]
 #   CASE: open-close | run-success | run-failure | close-during-run
+#   PROGRAMMER: the folder of the stand-in programmer; for Windows, the fake
+#     programmer (.exe), which is put in the folder the program starts in
 #   DATA_DIR: where load.gif is, if not beside PROGRAM
 set -u
 
 case_name=$1
 program=$2
-standin_dir=$3
+programmer=$3
 artefacts=$4/$case_name
 data_dir=${5:-$(dirname "$program")}
 title="Solvane Firmware Updater for Kestrix"
+case $program in
+*.exe) windows=true ;;
+*) windows=false ;;
+esac
 
 work=$(mktemp -d)
+# Where the program starts and the chooser opens: a space and an accent.
+folder="$work/José fw"
+mkdir -p "$folder"
 xvfb_pid=""
 app_pid=""
 cleanup() {
@@ -45,7 +56,13 @@ done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY WINEQT_QPA_PLATFORM
+# The prefix was made without a display; Wine's desktop, started again,
+# takes this one.
+if $windows; then
+    wineserver -k 2>/dev/null
+    wineserver -w
+fi
 
 # Waits up to $1 seconds for the command that follows to succeed.
 wait_for() {
@@ -100,23 +117,49 @@ press_in() {
     xdotool key --delay 80 "$@"
 }
 
-start_app() {
-    cp "$data_dir/load.gif" "$work/" || fail "no load.gif in $data_dir"
-    (cd "$work" && exec "$program") >"$work/app.log" 2>&1 &
-    app_pid=$!
-    wait_for 20 has_main_window || fail "the window did not open"
+# Whether the program wrote this debug line. A Windows GUI program writes
+# its lines to the debugger, which Wine reports on its seh channel, escaped.
+wine_escaped() {
+    printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g; s/é/\\xe9/g'
+}
+logged() {
+    if $windows; then
+        grep -qF "warn:seh:OutputDebugStringA \"$(wine_escaped "$1")\\n\"" "$work/app.log"
+    else
+        grep -qxF "$1" "$work/app.log"
+    fi
 }
 
-# Chooses a file through the real chooser and starts a run.
+# Where the output first says this.
+first_line_with() {
+    grep -nF "$1" "$work/app.log" | head -n 1 | cut -d: -f1
+}
+
+start_app() {
+    cp "$data_dir/load.gif" "$folder/" || fail "no load.gif in $data_dir"
+    if $windows; then
+        (cd "$folder" && WINEDEBUG=-all,warn+seh exec wine "$program") >"$work/app.log" 2>&1 &
+    else
+        (cd "$folder" && exec "$program") >"$work/app.log" 2>&1 &
+    fi
+    app_pid=$!
+    wait_for 30 has_main_window || fail "the window did not open"
+}
+
+# Chooses a file of the folder the program started in through the real
+# chooser, by its name alone: the chooser must open there. Then starts a run.
 choose_and_start() {
-    file=$1
+    name=$1
     main=$(main_window)
     # Focus starts in the file field; Tab reaches Browse.
     press_in "$main" Tab space
     wait_for 10 has_second_window || fail "the file chooser did not open"
     chooser=$(second_window)
+    [ "$(xdotool getwindowname "$chooser")" = "Select Firmware File" ] \
+        || fail "the chooser is titled '$(xdotool getwindowname "$chooser")'"
+    import -window root "$artefacts/chooser.png"
     press_in "$chooser" ctrl+a
-    xdotool type --delay 15 "$file"
+    xdotool type --delay 15 "$name"
     xdotool key Return
     wait_for 10 sh -c "! xdotool search --onlyvisible --name 'Select Firmware File' | grep -q ." \
         || fail "the file chooser did not close"
@@ -124,9 +167,10 @@ choose_and_start() {
     press_in "$main" Tab Tab space
 }
 
-# Counts pixels near a colour in a screenshot.
+# Counts pixels near a colour in a screenshot. Thin text, as Wine draws it,
+# is mostly blended with the background: hence the width of "near".
 pixels_like() {
-    convert "$1" -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" \
+    convert "$1" -fuzz 25% -fill black +opaque "$2" -fill white -opaque "$2" \
         -format "%[fx:round(mean*w*h)]" info:
 }
 
@@ -139,13 +183,32 @@ wait_for_exit() {
     return 0
 }
 
-firmware="$work/firmware image.bin"
-printf 'not a real firmware image\n' >"$firmware"
-: >"$work/empty.bin"
-PATH="$standin_dir:$PATH"
-export PATH
-STMFLSHR_STANDIN_STEP_SECONDS=0.25
-export STMFLSHR_STANDIN_STEP_SECONDS
+# The programmer: the stand-in on PATH, which fails on an empty file; or the
+# Windows fake in the program's folder, where cmd.exe looks first, told what
+# to print and how long to take.
+printf 'not a real firmware image\n' >"$folder/fw 1.bin"
+: >"$folder/empty.bin"
+if $windows; then
+    cp "$programmer" "$folder/stmflshr.exe" || fail "no fake programmer at $programmer"
+    FAKE_PROGRAMMER_RECORD=$(printf 'Z:%s' "$work/calls" | tr / '\\')
+    FAKE_PROGRAMMER_OUTPUT="Writing... 100%
+Done.
+"
+    FAKE_PROGRAMMER_SLEEP_MS=1500
+    export FAKE_PROGRAMMER_RECORD FAKE_PROGRAMMER_OUTPUT FAKE_PROGRAMMER_SLEEP_MS
+else
+    PATH="$programmer:$PATH"
+    STMFLSHR_STANDIN_STEP_SECONDS=0.25
+    export PATH STMFLSHR_STANDIN_STEP_SECONDS
+fi
+# As the chooser hands it over: Windows' drive letter, forward slashes.
+if $windows; then
+    path_of() { printf 'Z:%s/%s' "$folder" "$1"; }
+    port=COM1
+else
+    path_of() { printf '%s/%s' "$folder" "$1"; }
+    port=
+fi
 
 case $case_name in
 open-close)
@@ -154,12 +217,20 @@ open-close)
     [ "$name" = "$title" ] || fail "title is '$name'"
     import -window root "$artefacts/window.png"
     press_in "$(main_window)" Escape
-    wait_for_exit 3 || fail "the program did not end at once after its window closed"
+    wait_for_exit 10 || fail "the program did not end at once after its window closed"
     [ "$status" -eq 0 ] || fail "exit status $status"
-    grep -q "^Ending Thread, wait$" "$work/app.log" || fail "no 'Ending Thread, wait' in the output"
+    logged "Ending Thread, wait" || fail "no 'Ending Thread, wait' in the output"
     ;;
 run-success | run-failure)
-    if [ "$case_name" = run-success ]; then chosen=$firmware; else chosen=$work/empty.bin; fi
+    if [ "$case_name" = run-success ]; then
+        chosen="fw 1.bin"
+    elif $windows; then
+        chosen="fw 1.bin"
+        FAKE_PROGRAMMER_OUTPUT="Error: no answer from the device
+"
+    else
+        chosen=empty.bin
+    fi
     start_app
     choose_and_start "$chosen"
     sleep 0.8
@@ -171,38 +242,54 @@ run-success | run-failure)
     crimson=$(pixels_like "$artefacts/after-run.png" "#DC143C")
     if [ "$case_name" = run-success ]; then
         [ "$green" -gt 2000 ] || fail "no green success box ($green green pixels)"
-        grep -q "^Done\.$" "$work/app.log" || fail "the programmer's Done. is not in the output"
+        [ -n "$(first_line_with Done.)" ] || fail "the programmer's Done. is not in the output"
     else
         [ "$green" -lt 100 ] || fail "a green box after a failed run ($green green pixels)"
-        [ "$crimson" -gt 10 ] || fail "no crimson failure text ($crimson pixels)"
-        grep -q "^Done\.$" "$work/app.log" && fail "Done. in the output of a failed run"
+        [ "$crimson" -gt 20 ] || fail "no crimson failure text ($crimson pixels)"
+        [ -z "$(first_line_with Done.)" ] || fail "Done. in the output of a failed run"
     fi
-    grep -qF "stmflshr -b 115200 -e 40 -w \"$chosen\" " "$work/app.log" \
-        || fail "the command line is not in the output"
+    file=$(path_of "$chosen")
+    if $windows; then
+        # The line as written, its own line feed included.
+        line="stmflshr -b 115200 -e 40 -w \\\"$(wine_escaped "$file")\\\" $port \\n"
+        grep -qF "OutputDebugStringA \"$line\\n\"" "$work/app.log" \
+            || fail "the command line is not in the output"
+    else
+        # Whatever ports this machine has, the first goes after the file.
+        grep -qF "stmflshr -b 115200 -e 40 -w \"$file\" " "$work/app.log" \
+            || fail "the command line is not in the output"
+    fi
+    if $windows; then
+        # The file chosen reached the programmer exactly, as UTF-8.
+        printf -- '-b\000115200\000-e\00040\000-w\000%s\000%s\000\n' "$file" "$port" >"$work/expected"
+        cmp -s "$work/calls" "$work/expected" \
+            || fail "the programmer was called with: $(tr '\000' '|' <"$work/calls" 2>/dev/null)"
+    fi
     press_in "$(second_window)" Return
     wait_for 5 sh -c "! xdotool search --onlyvisible --name '^kestrix-updater\$' | grep -q ." \
         || fail "the result box did not close"
     press_in "$(main_window)" Escape
-    wait_for_exit 5 || fail "the program did not end after its window closed"
+    wait_for_exit 10 || fail "the program did not end after its window closed"
     [ "$status" -eq 0 ] || fail "exit status $status"
     ;;
 close-during-run)
     STMFLSHR_STANDIN_STEP_SECONDS=1
+    FAKE_PROGRAMMER_SLEEP_MS=5000
     start_app
-    choose_and_start "$firmware"
+    choose_and_start "fw 1.bin"
     sleep 2.5
     import -window root "$artefacts/during-run.png"
-    grep -q "^Writing" "$work/app.log" && fail "the run ended before the window was closed"
+    has_second_window && fail "the run ended before the window was closed"
     press_in "$(main_window)" Escape
     wait_for 3 sh -c "! xdotool search --onlyvisible --name '^$title\$' | grep -q ." \
         || fail "the window stayed visible"
     app_alive || fail "the program ended before its run finished"
     import -window root "$artefacts/after-close.png"
-    wait_for_exit 20 || fail "the program did not end after the run"
+    wait_for_exit 30 || fail "the program did not end after the run"
     [ "$status" -eq 0 ] || fail "exit status $status"
     # The worker said it was waiting before the run's last output arrived.
-    ending=$(grep -n "^Ending Thread, wait$" "$work/app.log" | cut -d: -f1)
-    done_line=$(grep -n "^Done\.$" "$work/app.log" | cut -d: -f1)
+    ending=$(first_line_with "Ending Thread, wait")
+    done_line=$(first_line_with "Done.")
     [ -n "$ending" ] && [ -n "$done_line" ] && [ "$ending" -lt "$done_line" ] \
         || fail "the run did not finish after the window closed"
     ;;
