@@ -1,13 +1,13 @@
 #!/bin/sh
 # Installs the Debian packages a build needs, with "test" also those of a
-# test run (Wine and the MinGW-w64 compiler for the cmd.exe path among them),
-# with "bench" also those of the benchmark; only those missing.
+# test run (Wine, the MinGW-w64 compiler and NSIS for the Windows suite
+# among them), with "bench" also those of the benchmark; only those missing.
 # Works as root or through sudo.
 set -eu
 
 packages="cmake g++ make qtbase5-dev libqt5serialport5-dev"
 case "${1:-}" in
-test) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file wine wine64 g++-mingw-w64-x86-64 xz-utils lintian desktop-file-utils appstream hicolor-icon-theme" ;;
+test) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file wine wine64 g++-mingw-w64-x86-64 xz-utils nsis unzip lintian desktop-file-utils appstream hicolor-icon-theme" ;;
 bench) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file libx11-dev" ;;
 esac
 

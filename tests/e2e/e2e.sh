@@ -7,6 +7,9 @@
 #   PROGRAMMER: the folder of the stand-in programmer; for Windows, the fake
 #     programmer (.exe), which is put in the folder the program starts in
 #   DATA_DIR: where load.gif is, if not beside PROGRAM
+# With E2E_START_IN_PROGRAM_FOLDER=1 the program starts in its own folder, as
+# an installed program's shortcut starts it, load.gif already there; the file
+# is then chosen by its full path, and the Windows fake programmer put on PATH.
 set -u
 
 case_name=$1
@@ -136,11 +139,16 @@ first_line_with() {
 }
 
 start_app() {
-    cp "$data_dir/load.gif" "$folder/" || fail "no load.gif in $data_dir"
-    if $windows; then
-        (cd "$folder" && WINEDEBUG=-all,warn+seh exec wine "$program") >"$work/app.log" 2>&1 &
+    if $in_program_folder; then
+        start_dir=$(dirname "$program")
     else
-        (cd "$folder" && exec "$program") >"$work/app.log" 2>&1 &
+        start_dir=$folder
+        cp "$data_dir/load.gif" "$folder/" || fail "no load.gif in $data_dir"
+    fi
+    if $windows; then
+        (cd "$start_dir" && WINEDEBUG=-all,warn+seh exec wine "$program") >"$work/app.log" 2>&1 &
+    else
+        (cd "$start_dir" && exec "$program") >"$work/app.log" 2>&1 &
     fi
     app_pid=$!
     wait_for 30 has_main_window || fail "the window did not open"
@@ -150,6 +158,11 @@ start_app() {
 # chooser, by its name alone: the chooser must open there. Then starts a run.
 choose_and_start() {
     name=$1
+    if $in_program_folder; then
+        # Wine's chooser takes a typed path only with Windows' separators.
+        name=$(path_of "$name")
+        $windows && name=$(printf '%s' "$name" | tr / '\\')
+    fi
     main=$(main_window)
     # Focus starts in the file field; Tab reaches Browse.
     press_in "$main" Tab space
@@ -188,8 +201,17 @@ wait_for_exit() {
 # to print and how long to take.
 printf 'not a real firmware image\n' >"$folder/fw 1.bin"
 : >"$folder/empty.bin"
+in_program_folder=false
+[ "${E2E_START_IN_PROGRAM_FOLDER:-}" = 1 ] && in_program_folder=true
 if $windows; then
-    cp "$programmer" "$folder/stmflshr.exe" || fail "no fake programmer at $programmer"
+    if $in_program_folder; then
+        mkdir "$work/programmer"
+        cp "$programmer" "$work/programmer/stmflshr.exe" || fail "no fake programmer at $programmer"
+        WINEPATH=$(printf 'Z:%s' "$work/programmer" | tr / '\\')
+        export WINEPATH
+    else
+        cp "$programmer" "$folder/stmflshr.exe" || fail "no fake programmer at $programmer"
+    fi
     FAKE_PROGRAMMER_RECORD=$(printf 'Z:%s' "$work/calls" | tr / '\\')
     FAKE_PROGRAMMER_OUTPUT="Writing... 100%
 Done.

@@ -8,8 +8,8 @@
 #     needs (Qt's, MinGW's runtime), put on its PATH
 #   KESTRIX_WINE_QT_PLUGIN_PATH: the folder with Qt's plugins
 set -u
-work=$(mktemp -d)
-WINEPREFIX=$work/prefix
+prefix_dir=$(mktemp -d)
+WINEPREFIX=$prefix_dir/prefix
 WINEDEBUG=${WINEDEBUG:--all}
 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
@@ -39,14 +39,14 @@ done
 cleanup() {
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
-    rm -rf "$work"
+    rm -rf "$prefix_dir"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-if ! WINEDEBUG=-all wineboot -i >"$work/wineboot.log" 2>&1; then
+if ! WINEDEBUG=-all wineboot -i >"$prefix_dir/wineboot.log" 2>&1; then
     echo "FAIL (wine): could not make a Wine prefix"
-    cat "$work/wineboot.log"
+    cat "$prefix_dir/wineboot.log"
     exit 1
 fi
 "$@"
