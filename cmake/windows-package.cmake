@@ -18,25 +18,15 @@ install(IMPORTED_RUNTIME_ARTIFACTS Qt5::QWindowsVistaStylePlugin LIBRARY DESTINA
 # MinGW's objdump and followed through the DLLs they name, so that a new one
 # cannot be forgotten. Windows' own DLLs are left out; any other that cannot
 # be found stops the install.
-get_target_property(qt_core_dll Qt5::Core IMPORTED_LOCATION_RELEASE)
-get_filename_component(qt_bin_dir ${qt_core_dll} DIRECTORY)
-set(runtime_dirs ${qt_bin_dir})
-foreach(dll libstdc++-6.dll libwinpthread-1.dll)
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
-        OUTPUT_VARIABLE dll_path OUTPUT_STRIP_TRAILING_WHITESPACE)
-    get_filename_component(dll_dir ${dll_path} DIRECTORY)
-    get_filename_component(dll_dir ${dll_dir} REALPATH)
-    list(APPEND runtime_dirs ${dll_dir})
-endforeach()
 # CMake looks a DLL up by its name in lower case, as Windows would find it;
 # on a case-sensitive system it finds Qt5Core.dll through a link so named.
 if(CMAKE_HOST_WIN32)
-    set(dll_search_dirs ${runtime_dirs})
+    set(dll_search_dirs ${windows_runtime_dirs})
 else()
     set(dll_search_dirs ${CMAKE_CURRENT_BINARY_DIR}/dll-names)
     file(REMOVE_RECURSE ${dll_search_dirs})
     file(MAKE_DIRECTORY ${dll_search_dirs})
-    foreach(dir ${runtime_dirs})
+    foreach(dir ${windows_runtime_dirs})
         file(GLOB dlls ${dir}/*.dll)
         foreach(dll ${dlls})
             get_filename_component(name ${dll} NAME)

@@ -81,6 +81,9 @@ private:
 void CmdShellTest::initTestCase()
 {
     QCOMPARE(m_settings.program, QStringLiteral("cmd.exe"));
+    // Wine's cmd.exe ignores the registry's AutoRun and DelayedExpansion, so
+    // no run here can show them; the rule is that a run turns both off.
+    QCOMPARE(m_settings.arguments, QStringList({ "/D", "/V:OFF" }));
     // The greeting is only logged; a shorter pause after it saves time.
     m_settings.greetingPause = 100ms;
     m_settings.finishTimeout = 30000ms;
