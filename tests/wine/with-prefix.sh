@@ -12,7 +12,11 @@ prefix_dir=$(mktemp -d)
 WINEPREFIX=$prefix_dir/prefix
 WINEDEBUG=${WINEDEBUG:--all}
 WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+# Wine reads Unix file names in the locale's character set ("José" is not
+# José without UTF-8) and takes its code pages from the locale: C.UTF-8 gives
+# every machine the same, OEM 437 and ANSI 1252.
+LC_ALL=C.UTF-8
+export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LC_ALL
 
 # This machine's folders as a Windows program names them: drive Z: is /.
 windows_path() {
