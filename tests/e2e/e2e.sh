@@ -120,11 +120,13 @@ press_in() {
     xdotool key --delay 80 "$@"
 }
 
-# Whether the program wrote this debug line. A Windows GUI program writes
-# its lines to the debugger, which Wine reports on its seh channel, escaped.
+# A debug line as Wine reports it: a Windows GUI program writes its lines
+# to the debugger, which Wine shows on its seh channel, escaped.
 wine_escaped() {
     printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g; s/é/\\xe9/g'
 }
+
+# Whether the program wrote this debug line.
 logged() {
     if $windows; then
         grep -qF "warn:seh:OutputDebugStringA \"$(wine_escaped "$1")\\n\"" "$work/app.log"
@@ -218,16 +220,13 @@ Done.
 "
     FAKE_PROGRAMMER_SLEEP_MS=1500
     export FAKE_PROGRAMMER_RECORD FAKE_PROGRAMMER_OUTPUT FAKE_PROGRAMMER_SLEEP_MS
+    # As the chooser hands it over: Windows' drive letter, forward slashes.
+    path_of() { printf 'Z:%s/%s' "$folder" "$1"; }
+    port=COM1
 else
     PATH="$programmer:$PATH"
     STMFLSHR_STANDIN_STEP_SECONDS=0.25
     export PATH STMFLSHR_STANDIN_STEP_SECONDS
-fi
-# As the chooser hands it over: Windows' drive letter, forward slashes.
-if $windows; then
-    path_of() { printf 'Z:%s/%s' "$folder" "$1"; }
-    port=COM1
-else
     path_of() { printf '%s/%s' "$folder" "$1"; }
     port=
 fi
@@ -244,14 +243,15 @@ open-close)
     logged "Ending Thread, wait" || fail "no 'Ending Thread, wait' in the output"
     ;;
 run-success | run-failure)
-    if [ "$case_name" = run-success ]; then
-        chosen="fw 1.bin"
-    elif $windows; then
-        chosen="fw 1.bin"
-        FAKE_PROGRAMMER_OUTPUT="Error: no answer from the device
+    chosen="fw 1.bin"
+    if [ "$case_name" = run-failure ]; then
+        # The stand-in fails on an empty file; the fake is told to fail.
+        if $windows; then
+            FAKE_PROGRAMMER_OUTPUT="Error: no answer from the device
 "
-    else
-        chosen=empty.bin
+        else
+            chosen=empty.bin
+        fi
     fi
     start_app
     choose_and_start "$chosen"
@@ -276,16 +276,14 @@ run-success | run-failure)
         line="stmflshr -b 115200 -e 40 -w \\\"$(wine_escaped "$file")\\\" $port \\n"
         grep -qF "OutputDebugStringA \"$line\\n\"" "$work/app.log" \
             || fail "the command line is not in the output"
-    else
-        # Whatever ports this machine has, the first goes after the file.
-        grep -qF "stmflshr -b 115200 -e 40 -w \"$file\" " "$work/app.log" \
-            || fail "the command line is not in the output"
-    fi
-    if $windows; then
         # The file chosen reached the programmer exactly, as UTF-8.
         printf -- '-b\000115200\000-e\00040\000-w\000%s\000%s\000\n' "$file" "$port" >"$work/expected"
         cmp -s "$work/calls" "$work/expected" \
             || fail "the programmer was called with: $(tr '\000' '|' <"$work/calls" 2>/dev/null)"
+    else
+        # Whatever ports this machine has, the first goes after the file.
+        grep -qF "stmflshr -b 115200 -e 40 -w \"$file\" " "$work/app.log" \
+            || fail "the command line is not in the output"
     fi
     press_in "$(second_window)" Return
     wait_for 5 sh -c "! xdotool search --onlyvisible --name '^kestrix-updater\$' | grep -q ." \
