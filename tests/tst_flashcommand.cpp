@@ -22,8 +22,6 @@ private slots:
     void refusalAdvice();
     void programmerPort_data();
     void programmerPort();
-    void verdict_data();
-    void verdict();
 };
 
 void FlashCommandTest::posixLine_data()
@@ -221,71 +219,6 @@ void FlashCommandTest::programmerPort()
     QFETCH(QString, name);
     QFETCH(QString, port);
     QCOMPARE(::programmerPort(name, ShellKind(shell)), port);
-}
-
-void FlashCommandTest::verdict_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("shell");
-    QTest::addColumn<QByteArray>("block");
-    QTest::addColumn<bool>("success");
-
-    const int posix = int(ShellKind::Posix);
-    const int cmd = int(ShellKind::Cmd);
-    QTest::newRow("Done. on its own line")
-            << "/fw.bin" << posix << QByteArray("x\nDone.\n") << true;
-    QTest::newRow("Done. inside a longer line")
-            << "/fw.bin" << posix << QByteArray("Writing ... Done.Verified") << true;
-    QTest::newRow("done. in another case")
-            << "/fw.bin" << posix << QByteArray("done.\nDONE.") << false;
-    QTest::newRow("empty block") << "/fw.bin" << posix << QByteArray() << false;
-    QTest::newRow("Done. only in the echo")
-            << "C:\\Done.bin" << cmd
-            << QByteArray("C:\\fw>stmflshr -b 115200 -e 40 -w \"C:\\Done.bin\" COM3 \r\n"
-                          "Error: no answer\r\n\r\nC:\\fw>")
-            << false;
-    QTest::newRow("Done. after the echo")
-            << "C:\\Done.bin" << cmd
-            << QByteArray("C:\\fw>stmflshr -b 115200 -e 40 -w \"C:\\Done.bin\" COM3 \r\n"
-                          "Erasing\r\nDone.\r\n\r\nC:\\fw>")
-            << true;
-    QTest::newRow("Done. only in a copy of the path")
-            << "/fw/Done.bin" << posix << QByteArray("cannot open /fw/Done.bin\n") << false;
-    QTest::newRow("Done. only in a copy of the path in the shell's code page")
-            << QStringLiteral("C:\\Jos\u00e9\\Done.bin") << cmd
-            << QByteArray("cannot open C:\\Jos\x82\\Done.bin\r\n") << false;
-    QTest::newRow("Done. only in a copy of the path in Windows' separators")
-            << "Z:/tmp/Done. fw/fw 1.bin" << cmd
-            << QByteArray("cannot open Z:\\tmp\\Done. fw\\fw 1.bin\r\n") << false;
-    QTest::newRow("Done. only in a copy of the path in forward slashes")
-            << "C:\\Done. fw\\fw 1.bin" << cmd << QByteArray("cannot open C:/Done. fw/fw 1.bin\r\n")
-            << false;
-    QTest::newRow("Done. only in a copy of the path in the programmer's code page")
-            << QStringLiteral("C:\\Jos\u00e9\\Done.bin") << cmd
-            << QByteArray("cannot open C:\\Jos\xe9\\Done.bin\r\n") << false;
-    QTest::newRow("Done. only in the prompt")
-            << "C:\\fw.bin" << cmd << QByteArray("\r\nC:\\Done.dir>") << false;
-    QTest::newRow("Done. only in the prompt before the programmer's output")
-            << "C:\\fw.bin" << cmd << QByteArray("C:\\Done.dir>Error: no answer\r\n") << false;
-    QTest::newRow("Done. after the prompt")
-            << "C:\\fw.bin" << cmd << QByteArray("C:\\Done.dir>Erasing\r\nDone.\r\n") << true;
-    QTest::newRow("Done. on the prompt's line after the prompt")
-            << "C:\\fw.bin" << cmd << QByteArray("C:\\Done.dir>Done.\r\n") << true;
-    QTest::newRow("prompt shape is no prompt for /bin/sh")
-            << "/fw.bin" << posix << QByteArray("C:\\x>Done.\n") << true;
-}
-
-void FlashCommandTest::verdict()
-{
-    QFETCH(QString, file);
-    QFETCH(int, shell);
-    QFETCH(QByteArray, block);
-    QFETCH(bool, success);
-    const QString port =
-            shell == int(ShellKind::Cmd) ? QStringLiteral("COM3") : QStringLiteral("/dev/ttyS0");
-    const FlashCommand command = composeFlashCommand(file, port, ShellKind(shell),
-            shell == int(ShellKind::Cmd) ? westernCodePages : CodePages());
-    QCOMPARE(flashSucceeded(block, command), success);
 }
 
 KESTRIX_TEST_APPLESS_MAIN(FlashCommandTest)

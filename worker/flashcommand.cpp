@@ -10,7 +10,6 @@
 namespace {
 
 const QString programmerInvocation = QStringLiteral("stmflshr -b 115200 -e 40 -w ");
-const QByteArray successMark = QByteArrayLiteral("Done.");
 
 // Characters no shell treats specially outside quotes; a port made only of
 // these goes into the line as it is, as it always has.
@@ -151,26 +150,6 @@ QList<QByteArray> pathCopies(const QString &path, ShellKind shell, const CodePag
     return copies;
 }
 
-bool isPathCharacter(char c)
-{
-    return static_cast<unsigned char>(c) >= 0x20 && !QByteArray("<>:\"|?*").contains(c);
-}
-
-// cmd.exe's prompt is its working folder, drive first, then ">"; no folder
-// name holds a ">", so the prompt ends at the first one. It starts the line
-// the echo or the programmer's first output is on.
-QByteArray withoutCmdPrompt(const QByteArray &line)
-{
-    const char drive = line.isEmpty() ? '\0' : line.at(0);
-    const bool driveLetter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
-    if (!driveLetter || !line.startsWith(QByteArray(1, drive) + ":\\"))
-        return line;
-    const int end = line.indexOf('>', 3);
-    if (end < 0 || !std::all_of(line.begin() + 3, line.begin() + end, isPathCharacter))
-        return line;
-    return line.mid(end + 1);
-}
-
 } // namespace
 
 ShellKind nativeShellKind()
@@ -189,8 +168,10 @@ QString shellProgram(ShellKind shell)
 
 QStringList shellArguments(ShellKind shell)
 {
-    if (shell == ShellKind::Cmd)
-        return { QStringLiteral("/D"), QStringLiteral("/V:OFF") };
+    if (shell == ShellKind::Cmd) {
+        return { QStringLiteral("/D"), QStringLiteral("/V:OFF"), QStringLiteral("/K"),
+            QStringLiteral("prompt"), QStringLiteral("$G") };
+    }
     return { QStringLiteral("-c"), QStringLiteral("echo Shell ready.; exec /bin/sh") };
 }
 
@@ -216,7 +197,6 @@ FlashCommand composeFlashCommand(const QString &firmwareFile, const QString &pro
         ShellKind shell, const CodePages &codePages)
 {
     FlashCommand command;
-    command.shell = shell;
     QString quotedFile;
     QString port;
 
@@ -256,24 +236,4 @@ FlashCommand composeFlashCommand(const QString &firmwareFile, const QString &pro
     command.line = *encodeInCodePage(command.text, codePages.shell);
     command.pathCopies = pathCopies(firmwareFile, shell, codePages);
     return command;
-}
-
-bool flashSucceeded(const QByteArray &resultBlock, const FlashCommand &command)
-{
-    // cmd.exe echoes its prompt and every line it reads; that echo holds the
-    // file path, which may well contain "Done." itself.
-    const QByteArray echo = command.line.trimmed();
-
-    const QList<QByteArray> lines = resultBlock.split('\n');
-    for (QByteArray line : lines) {
-        if (command.shell == ShellKind::Cmd)
-            line = withoutCmdPrompt(line);
-        if (!echo.isEmpty() && line.contains(echo))
-            continue;
-        for (const QByteArray &path : command.pathCopies)
-            line.replace(path, QByteArrayLiteral("\n"));
-        if (line.contains(successMark))
-            return true;
-    }
-    return false;
 }

@@ -18,7 +18,10 @@ QString shellProgram(ShellKind shell);
 // /bin/sh is started so that it greets, as cmd.exe does: the run's pause for
 // the greeting then ends when the greeting comes, not when its wait runs out.
 // cmd.exe is started so that the registry cannot change how it reads the
-// line: no AutoRun commands, no delayed expansion of !name!.
+// line (no AutoRun commands, no delayed expansion of !name!), and with a
+// prompt of ">" alone: by default its prompt names its folder, whose name
+// could hold "Done.". It takes the prompt from its command line, not from
+// the environment, which Wine's cmd.exe overrides.
 QStringList shellArguments(ShellKind shell);
 
 // The code pages a path or port passes through on its way to the programmer:
@@ -52,7 +55,6 @@ struct Refusal
 // the shell without being interpreted, line stays empty and refusal says why.
 struct FlashCommand
 {
-    ShellKind shell = ShellKind::Posix;
     // As the shell reads it, in the shell's code page.
     QByteArray line;
     // The same line as text, for the log.
@@ -68,11 +70,5 @@ struct FlashCommand
 
 FlashCommand composeFlashCommand(const QString &firmwareFile, const QString &programmerPort,
         ShellKind shell, const CodePages &codePages);
-
-// Whether the shell's output after the command was written tells of a
-// programmed device. Only "Done." counts, and not where it is merely part of
-// the shell's prompt (its working folder), of the shell echoing the command
-// line, or of a copy of the file's path.
-bool flashSucceeded(const QByteArray &resultBlock, const FlashCommand &command);
 
 #endif // FLASHCOMMAND_H

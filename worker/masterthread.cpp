@@ -1,6 +1,7 @@
 #include "masterthread.h"
 
 #include "flashcommand.h"
+#include "flashverdict.h"
 #include "shellprocess.h"
 #include "shellsettings.h"
 #include "statustexts.h"
@@ -34,13 +35,6 @@ struct ShellRun
 ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &settings)
 {
     ShellProcess process(settings.endGraceTimeout);
-    if (settings.kind == ShellKind::Cmd) {
-        // The verdict knows cmd.exe's prompt by its default shape; a prompt
-        // of the user's own could hold anything, "Done." included.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("PROMPT"), QStringLiteral("$P$G"));
-        process.setProcessEnvironment(environment);
-    }
     process.start(settings.program, settings.arguments, QIODevice::ReadWrite);
     const bool started = process.waitForStarted(msecs(settings.startTimeout));
     if (!started) {
