@@ -1,6 +1,6 @@
 // Takes the flash programmer's place in tests. Environment variables say what
 // it does: record its arguments, sleep, print a text, sleep again, tell its
-// process id and its parent's.
+// process id, its parent's and the file it runs from.
 // Built for Windows, it takes its arguments in one of the two ways Windows
 // programs do: the wide command line, split by the system, or, built with
 // FAKE_PROGRAMMER_NARROW, the argv of a plain main(), which Windows makes in
@@ -73,6 +73,13 @@ unsigned long parentProcessId()
     return parent;
 }
 
+std::string executable()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return toUtf8(path);
+}
+
 void sleepMs(int msecs)
 {
     Sleep(msecs);
@@ -93,6 +100,13 @@ unsigned long parentProcessId()
     return getppid();
 }
 
+std::string executable()
+{
+    char path[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    return std::string(path, length > 0 ? size_t(length) : 0);
+}
+
 void sleepMs(int msecs)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(msecs));
@@ -104,7 +118,9 @@ int main(int argc, char *argv[])
 {
     const std::vector<std::string> args = arguments(argc, argv);
     if (const char *pidFile = std::getenv("FAKE_PROGRAMMER_PIDFILE"))
-        std::ofstream(pidFile) << processId() << '\n' << parentProcessId() << '\n';
+        std::ofstream(pidFile) << processId() << '\n'
+                               << parentProcessId() << '\n'
+                               << executable() << '\n';
     if (const char *record = std::getenv("FAKE_PROGRAMMER_RECORD")) {
         // One record per call, arguments ended by NUL, calls by a line feed.
         std::ofstream out(record, std::ios::app | std::ios::binary);

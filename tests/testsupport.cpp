@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
@@ -163,22 +164,27 @@ QList<QList<QByteArray>> FakeProgrammer::calls() const
     return calls;
 }
 
-qint64 FakeProgrammer::recordedPid(int line) const
+QByteArray FakeProgrammer::recorded(int line) const
 {
     QFile file(m_dir.filePath(QStringLiteral("pid")));
     if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    return file.readAll().split('\n').value(line).trimmed().toLongLong();
+        return QByteArray();
+    return file.readAll().split('\n').value(line).trimmed();
 }
 
 qint64 FakeProgrammer::pid() const
 {
-    return recordedPid(0);
+    return recorded(0).toLongLong();
 }
 
 qint64 FakeProgrammer::parentPid() const
 {
-    return recordedPid(1);
+    return recorded(1).toLongLong();
+}
+
+bool FakeProgrammer::ranFromItsFolder() const
+{
+    return QFileInfo(QString::fromUtf8(recorded(2))) == QFileInfo(programPath());
 }
 
 void FakeProgrammer::removeFromPath()

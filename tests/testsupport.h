@@ -43,14 +43,16 @@ public:
     void setSleepAfterOutputMs(int msecs);
     // Each call's arguments, in order.
     QList<QList<QByteArray>> calls() const;
-    // Of its last call: its own process id, and that of the shell that ran it.
+    // Of its last call: its own process id, that of the shell that ran it,
+    // and whether it was this fake that ran, not a copy of it elsewhere.
     qint64 pid() const;
     qint64 parentPid() const;
+    bool ranFromItsFolder() const;
     void removeFromPath();
 
 private:
     QString programPath() const;
-    qint64 recordedPid(int line) const;
+    QByteArray recorded(int line) const;
 
     QTemporaryDir m_dir;
     QByteArray m_oldPath;

@@ -1,7 +1,9 @@
 // The worker as it runs on Windows: cmd.exe as the program starts it, the
 // fake programmer in both forms Windows programs take their arguments in,
-// the job that ends them, and the code pages the line passes through.
+// the job that ends them, the code pages the line passes through, and the
+// folders it must not take programs from.
 #include "codepage.h"
+#include "flashcommand.h"
 #include "masterthread.h"
 #include "shellsettings.h"
 #include "testsupport.h"
@@ -9,6 +11,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <string>
 
 #include <qt_windows.h>
 
@@ -48,6 +51,28 @@ void setConsoleCodePage(const wchar_t *key, DWORD codePage)
         RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"CodePage");
 }
 
+// Programs that would answer in the shell's or the programmer's place, as a
+// folder of downloads might hold them: copies of the fake, which record any
+// call, and a batch file that only says "Done.".
+void plantPrograms(const QString &folder)
+{
+    QDir().mkpath(folder);
+    const QString fake =
+            QDir(QCoreApplication::applicationDirPath()).filePath("fakeprogrammer.exe");
+    for (const char *name : { "cmd.exe", "stmflshr.com" })
+        QFile::copy(fake, QDir(folder).filePath(name));
+    QFile batch(QDir(folder).filePath("stmflshr.bat"));
+    if (batch.open(QIODevice::WriteOnly))
+        batch.write("@echo Done.\r\n");
+}
+
+void letJobsProcessesBreakAway(HANDLE job, bool letGo)
+{
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = letGo ? JOB_OBJECT_LIMIT_BREAKAWAY_OK : 0;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+}
+
 const wchar_t consoleKey[] = L"Console";
 const wchar_t cmdConsoleKey[] = L"Console\\%SystemRoot%_system32_cmd.exe";
 } // namespace
@@ -62,15 +87,20 @@ private slots:
     void cleanupTestCase();
 
     void codePagesAsTheSystemReportsThem();
+    void codePagesThatTakeNoFlags_data();
+    void codePagesThatTakeNoFlags();
     void pathAndPort_data();
     void pathAndPort();
     void outcome_data();
     void outcome();
+    void programmerPastTheLastWaitIsGoneBeforeTheVerdict_data();
     void programmerPastTheLastWaitIsGoneBeforeTheVerdict();
 
 private:
-    // Runs one hand-over to its last signal, in a folder of the given name.
-    QStringList run(const QString &port, const QString &file, const QString &folder = QString());
+    // Runs one hand-over to its last signal: the shell in a folder of the
+    // given name, and the updater in a folder of planted programs.
+    QStringList run(const QString &port, const QString &file,
+            const QString &shellFolder = QString(), bool planted = false);
     // Every process this test and its runs have started so far.
     DWORD processesStarted() const;
 
@@ -80,10 +110,9 @@ private:
 
 void CmdShellTest::initTestCase()
 {
-    QCOMPARE(m_settings.program, QStringLiteral("cmd.exe"));
     // Wine's cmd.exe ignores the registry's AutoRun and DelayedExpansion, so
     // no run here can show them; the rule is that a run turns both off.
-    QCOMPARE(m_settings.arguments, QStringList({ "/D", "/V:OFF" }));
+    QCOMPARE(m_settings.arguments.mid(0, 2), QStringList({ "/D", "/V:OFF" }));
     // The greeting is only logged; a shorter pause after it saves time.
     m_settings.greetingPause = 100ms;
     m_settings.finishTimeout = 30000ms;
@@ -108,13 +137,21 @@ DWORD CmdShellTest::processesStarted() const
     return accounting.TotalProcesses;
 }
 
-QStringList CmdShellTest::run(const QString &port, const QString &file, const QString &folder)
+QStringList CmdShellTest::run(
+        const QString &port, const QString &file, const QString &shellFolder, bool planted)
 {
     const QString oldDir = QDir::currentPath();
     QTemporaryDir base;
-    if (!folder.isEmpty()) {
-        QDir(base.path()).mkdir(folder);
-        QDir::setCurrent(QDir(base.path()).filePath(folder));
+    const QDir baseDir(base.path());
+    if (!shellFolder.isEmpty()) {
+        baseDir.mkdir(shellFolder);
+        ShellSettings settings = ShellSettings::current();
+        settings.workingDirectory = baseDir.filePath(shellFolder);
+        ShellSettings::setCurrent(settings);
+    }
+    if (planted) {
+        plantPrograms(baseDir.filePath("planted"));
+        QDir::setCurrent(baseDir.filePath("planted"));
     }
     MasterThread worker;
     SignalRecorder recorder(&worker);
@@ -143,6 +180,41 @@ void CmdShellTest::codePagesAsTheSystemReportsThem()
     setConsoleCodePage(cmdConsoleKey, 0);
     setConsoleCodePage(consoleKey, 0);
     QCOMPARE(cmdConsoleCodePage(), GetOEMCP());
+}
+
+void CmdShellTest::codePagesThatTakeNoFlags_data()
+{
+    QTest::addColumn<uint>("codePage");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("exact");
+
+    // Neither takes the flags that report a missing character; of the other
+    // such code pages, GB18030 and ISO-2022 among them, Wine has none.
+    QTest::newRow("UTF-7 holds Japanese")
+            << 65000u << QStringLiteral("C:\\fw\\\u65e5\u672c.bin") << true;
+    QTest::newRow("symbol holds no letters") << 42u << QStringLiteral("C:\\fw.bin") << false;
+}
+
+void CmdShellTest::codePagesThatTakeNoFlags()
+{
+    QFETCH(uint, codePage);
+    QFETCH(QString, text);
+    QFETCH(bool, exact);
+
+    const std::optional<QByteArray> encoded = encodeInCodePage(text, codePage);
+    QCOMPARE(encoded.has_value(), exact);
+    if (exact) {
+        std::wstring decoded(size_t(text.size()) * 2, L'\0');
+        decoded.resize(size_t(MultiByteToWideChar(codePage, 0, encoded->constData(),
+                encoded->size(), decoded.data(), int(decoded.size()))));
+        QCOMPARE(QString::fromStdWString(decoded), text);
+        // What the programmer lacks is then named, not the path's first letter.
+        const FlashCommand command = composeFlashCommand(
+                text, QStringLiteral("COM3"), ShellKind::Cmd, CodePages { codePage, 1252 });
+        QVERIFY2(command.refusal.advice.contains(QStringLiteral("\u201c\u65e5\u201d"))
+                        && command.refusal.advice.contains(QStringLiteral("code page 1252")),
+                qPrintable(command.refusal.advice));
+    }
 }
 
 void CmdShellTest::pathAndPort_data()
@@ -207,37 +279,46 @@ void CmdShellTest::outcome_data()
 {
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<bool>("programmerPresent");
-    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("shellFolder");
+    QTest::addColumn<bool>("planted");
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("success");
 
     const QString file = QStringLiteral("C:\\fw\\kestrix.bin");
-    QTest::newRow("programmer prints Done.")
-            << QByteArray("Erasing\nWriting\nDone.\n") << true << QString() << file << true;
-    QTest::newRow("programmer prints no Done.") << QByteArray("Error: no answer from the device\n")
-                                                << true << QString() << file << false;
-    QTest::newRow("no programmer at all") << QByteArray() << false << QString() << file << false;
-    // The prompt, which names the folder, starts the line after the command
-    // and, under Wine, the line the programmer's output begins on.
-    QTest::newRow("folder named Done.dir, no programmer")
-            << QByteArray() << false << "Done.dir" << file << false;
-    QTest::newRow("folder named Done.dir, programmer prints no Done.")
-            << QByteArray("Error: no answer from the device\n") << true << "Done.dir" << file
-            << false;
-    QTest::newRow("folder named Done.dir, programmer prints Done.")
-            << QByteArray("Done.\n") << true << "Done.dir" << file << true;
+    const QByteArray failed("Error: no answer from the device\n");
+    QTest::newRow("programmer prints Done.") << QByteArray("Erasing\nWriting\nDone.\n") << true
+                                             << QString() << false << file << true;
+    QTest::newRow("programmer prints no Done.")
+            << failed << true << QString() << false << file << false;
+    QTest::newRow("no programmer at all")
+            << QByteArray() << false << QString() << false << file << false;
+    // cmd.exe's default prompt names its folder, and prints "?" for what its
+    // code page lacks: no rule could tell such a prompt from the output.
+    QTest::newRow("shell in a folder named Done.dir, no programmer")
+            << QByteArray() << false << "Done.dir" << false << file << false;
+    QTest::newRow("shell in a folder named \u65e5\u672cDone.d, programmer prints no Done.")
+            << failed << true << QStringLiteral("\u65e5\u672cDone.d") << false << file << false;
+    QTest::newRow("shell in a folder named Done.dir, programmer prints Done.")
+            << QByteArray("Done.\n") << true << "Done.dir" << false << file << true;
     // The chooser's path has forward slashes; the programmer prints it back
     // with Windows' own.
     QTest::newRow("file in a folder named Done. fw, programmer prints its path and fails")
-            << QByteArray("Cannot open {file}\n") << true << QString()
+            << QByteArray("Cannot open {file}\n") << true << QString() << false
             << "C:/Users/Jose/Done. fw/fw.bin" << false;
+    // Started from a folder holding cmd.exe, stmflshr.com and stmflshr.bat:
+    // the system's shell runs, and it finds the programmer on PATH.
+    QTest::newRow("planted programs in the current folder, programmer prints Done.")
+            << QByteArray("Done.\n") << true << QString() << true << file << true;
+    QTest::newRow("planted programs in the current folder, programmer prints no Done.")
+            << failed << true << QString() << true << file << false;
 }
 
 void CmdShellTest::outcome()
 {
     QFETCH(QByteArray, output);
     QFETCH(bool, programmerPresent);
-    QFETCH(QString, folder);
+    QFETCH(QString, shellFolder);
+    QFETCH(bool, planted);
     QFETCH(QString, file);
     QFETCH(bool, success);
 
@@ -246,13 +327,32 @@ void CmdShellTest::outcome()
     if (!programmerPresent)
         fake.removeFromPath();
     const DWORD before = processesStarted();
-    QCOMPARE(run(QStringLiteral("COM3"), file, folder), success ? successEvents : failureEvents);
-    QCOMPARE(fake.calls().size(), programmerPresent ? 1 : 0);
+    QCOMPARE(run(QStringLiteral("COM3"), file, shellFolder, planted),
+            success ? successEvents : failureEvents);
+    // Only the programmer on PATH ran, and ran once.
+    QCOMPARE(fake.calls(),
+            programmerPresent ? QList<QList<QByteArray>> { expectedArguments(file, "COM3") }
+                              : QList<QList<QByteArray>>());
+    QCOMPARE(fake.ranFromItsFolder(), programmerPresent);
     QVERIFY(processesStarted() > before);
+}
+
+void CmdShellTest::programmerPastTheLastWaitIsGoneBeforeTheVerdict_data()
+{
+    QTest::addColumn<bool>("breakAway");
+    // As on Windows 8 and later; and as a job that lets its processes go,
+    // which Windows 7 puts a program without a manifest in, must be left.
+    QTest::newRow("updater's job inside the one it runs in") << false;
+    QTest::newRow("shell outside the job the updater runs in") << true;
 }
 
 void CmdShellTest::programmerPastTheLastWaitIsGoneBeforeTheVerdict()
 {
+    QFETCH(bool, breakAway);
+    letJobsProcessesBreakAway(m_job, breakAway);
+    const auto jobAsBefore = qScopeGuard([this] { letJobsProcessesBreakAway(m_job, false); });
+    const DWORD before = processesStarted();
+
     FakeProgrammer fake;
     fake.setOutput("Erasing 40 pages ... Done.\nWriting\n");
     fake.setSleepAfterOutputMs(60000);
@@ -281,6 +381,8 @@ void CmdShellTest::programmerPastTheLastWaitIsGoneBeforeTheVerdict()
     QVERIFY(programmerGone);
     QVERIFY(shellGone);
     QCOMPARE(worker.lastRefusal(), QString());
+    // Neither the shell nor what it started joined the job the test runs in.
+    QCOMPARE(processesStarted() == before, breakAway);
 }
 
 KESTRIX_TEST_MAIN(CmdShellTest, QCoreApplication)

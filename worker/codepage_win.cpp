@@ -2,6 +2,8 @@
 
 #include <qt_windows.h>
 
+#include <string>
+
 namespace {
 unsigned consoleSetting(const wchar_t *key)
 {
@@ -35,19 +37,47 @@ std::optional<QByteArray> encodeInCodePage(const QString &text, unsigned codePag
 {
     if (text.isEmpty())
         return QByteArray();
-    // UTF-8 takes no best-fit flag and holds every character, bar a lone
-    // surrogate, which the system reports as invalid.
-    const bool utf8 = codePage == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    // Where the code page allows, the system reports a character that has no
+    // place of its own, rather than putting a look-alike or '?' in its
+    // place. UTF-8 holds every character, bar a lone surrogate.
+    const bool utf8 = codePage == CP_UTF8;
+    DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL *usedDefaultOut = utf8 ? nullptr : &usedDefault;
-    const int size = WideCharToMultiByte(
+    int size = WideCharToMultiByte(
             codePage, flags, wide, text.size(), nullptr, 0, nullptr, usedDefaultOut);
+    if (size <= 0) {
+        // Some code pages a console may be set to take neither (GB18030,
+        // ISO-2022, ISCII, UTF-7, symbol): the round trip below tells alone.
+        const DWORD error = GetLastError();
+        if (error != ERROR_INVALID_FLAGS && error != ERROR_INVALID_PARAMETER)
+            return std::nullopt;
+        flags = 0;
+        usedDefaultOut = nullptr;
+        size = WideCharToMultiByte(codePage, 0, wide, text.size(), nullptr, 0, nullptr, nullptr);
+    }
     if (size <= 0 || usedDefault)
         return std::nullopt;
     QByteArray encoded(size, Qt::Uninitialized);
     WideCharToMultiByte(
             codePage, flags, wide, text.size(), encoded.data(), size, nullptr, usedDefaultOut);
+
+    // The reader decodes the bytes again: only what comes back as it was
+    // names the same file.
+    DWORD decodeFlags = MB_ERR_INVALID_CHARS;
+    int length = MultiByteToWideChar(
+            codePage, decodeFlags, encoded.constData(), encoded.size(), nullptr, 0);
+    if (length <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        decodeFlags = 0;
+        length = MultiByteToWideChar(codePage, 0, encoded.constData(), encoded.size(), nullptr, 0);
+    }
+    if (length != text.size())
+        return std::nullopt;
+    std::wstring decoded(size_t(length), L'\0');
+    MultiByteToWideChar(
+            codePage, decodeFlags, encoded.constData(), encoded.size(), decoded.data(), length);
+    if (decoded.compare(0, decoded.size(), wide, size_t(text.size())) != 0)
+        return std::nullopt;
     return encoded;
 }

@@ -161,11 +161,6 @@ ShellKind nativeShellKind()
 #endif
 }
 
-QString shellProgram(ShellKind shell)
-{
-    return shell == ShellKind::Cmd ? QStringLiteral("cmd.exe") : QStringLiteral("/bin/sh");
-}
-
 QStringList shellArguments(ShellKind shell)
 {
     if (shell == ShellKind::Cmd) {

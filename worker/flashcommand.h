@@ -14,7 +14,6 @@
 enum class ShellKind { Posix, Cmd };
 
 ShellKind nativeShellKind();
-QString shellProgram(ShellKind shell);
 // /bin/sh is started so that it greets, as cmd.exe does: the run's pause for
 // the greeting then ends when the greeting comes, not when its wait runs out.
 // cmd.exe is started so that the registry cannot change how it reads the

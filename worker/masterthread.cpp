@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
 
 // Handed over by transaction() in the GUI thread and read by the run in the
 // worker's thread; starting the thread orders the writes before the reads.
@@ -35,22 +36,28 @@ struct ShellRun
 ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &settings)
 {
     ShellProcess process(settings.endGraceTimeout);
-    process.start(settings.program, settings.arguments, QIODevice::ReadWrite);
+    process.setWorkingDirectory(settings.workingDirectory);
+    process.startShell(settings.program, settings.arguments);
     const bool started = process.waitForStarted(msecs(settings.startTimeout));
     if (!started) {
-        qDebug() << qPrintable(QStringLiteral("Error starting %1 process").arg(settings.program));
+        qDebug() << qPrintable(QStringLiteral("Error starting %1 process")
+                                       .arg(QFileInfo(settings.program).fileName()));
         qDebug() << process.errorString();
     } else if (!process.holdsProcessTree()) {
         // A programmer that could not be ended with the run might go on
         // writing to the device after the user was told the run failed.
         ShellRun run;
+        QString advice = process.holdAdvice();
+        if (advice.isEmpty()) {
+            advice = QCoreApplication::translate("MasterThread",
+                    "The updater could not make sure that the flash programmer would stop with "
+                    "the run, so it did not start it. Try again; if this keeps happening, "
+                    "restart the computer.");
+        }
         run.refusal = { QStringLiteral("Refusing to run: %1, so the programmer could not be "
                                        "ended with the run")
                                 .arg(process.holdFailure()),
-            QCoreApplication::translate("MasterThread",
-                    "The updater could not make sure that the flash programmer would stop with "
-                    "the run, so it did not start it. Try again; if this keeps happening, "
-                    "restart the computer.") };
+            advice };
         qDebug("%s", qUtf8Printable(run.refusal.logLine));
         return run;
     }

@@ -19,11 +19,18 @@ public:
     // Ends the shell and all it started.
     ~ShellProcess() override;
 
+    // The system's own command shell, by its full path.
+    static QString systemShell();
+
+    // Starts the shell for reading and writing.
+    void startShell(const QString &program, const QStringList &arguments);
     // Whether the shell runs, and all it starts is bound to end with it.
     // Nothing may be written to a shell that is not.
     bool holdsProcessTree() const;
-    // Why the shell could not be held, for the log.
+    // Why the shell could not be held: for the log, and where more is known
+    // than that it failed, for the user.
     QString holdFailure() const { return m_holdFailure; }
+    QString holdAdvice() const { return m_holdAdvice; }
 
 protected:
 #ifndef Q_OS_WIN
@@ -39,10 +46,15 @@ private:
 
     std::chrono::milliseconds m_endGraceTimeout;
     QString m_holdFailure;
+    QString m_holdAdvice;
 #ifdef Q_OS_WIN
     // The system's PROCESS_INFORMATION of the shell, and the job holding it.
     void *m_processInformation = nullptr;
     void *m_job = nullptr;
+    // Whether the updater itself is in a job, and whether the shell is
+    // being started outside it.
+    bool m_inOuterJob = false;
+    bool m_breakAway = false;
 #else
     qint64 m_processGroup = 0;
 #endif

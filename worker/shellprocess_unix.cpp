@@ -3,9 +3,19 @@
 #include <signal.h>
 #include <unistd.h>
 
+QString ShellProcess::systemShell()
+{
+    return QStringLiteral("/bin/sh");
+}
+
 void ShellProcess::prepareProcessTree()
 {
     // The child makes its own process group in setupChildProcess().
+}
+
+void ShellProcess::startShell(const QString &program, const QStringList &arguments)
+{
+    start(program, arguments, QIODevice::ReadWrite);
 }
 
 void ShellProcess::setupChildProcess()
@@ -18,6 +28,8 @@ void ShellProcess::holdProcessTree()
     // The child has made its own group before exec, so by the time the start
     // is reported the shell's id is also its group's.
     m_processGroup = processId();
+    if (m_processGroup <= 0)
+        m_holdFailure = QStringLiteral("could not learn the shell's process id");
 }
 
 bool ShellProcess::holdsProcessTree() const

@@ -2,6 +2,8 @@
 
 #include <qt_windows.h>
 
+#include <string>
+
 namespace {
 // Closing the last handle ends the processes too, so they go even if the
 // updater itself is killed before it could end the job.
@@ -30,33 +32,74 @@ bool isEmpty(HANDLE job)
 }
 } // namespace
 
+QString ShellProcess::systemShell()
+{
+    // From the system folder Windows reports: neither a search, which would
+    // look in the updater's folders first, nor ComSpec, which anyone can set.
+    std::wstring folder(MAX_PATH, L'\0');
+    UINT length = GetSystemDirectoryW(folder.data(), UINT(folder.size()));
+    if (length >= folder.size()) {
+        folder.resize(length);
+        length = GetSystemDirectoryW(folder.data(), UINT(folder.size()));
+    }
+    // With no system folder there is no shell to start, and the run fails.
+    if (length == 0 || length >= folder.size())
+        return QString();
+    return QString::fromWCharArray(folder.data(), int(length)) + QStringLiteral("\\cmd.exe");
+}
+
 void ShellProcess::prepareProcessTree()
 {
     // Held before it runs a single instruction, so that nothing it starts
     // can be outside the job.
     setCreateProcessArgumentsModifier([this](QProcess::CreateProcessArguments *arguments) {
         arguments->flags |= CREATE_SUSPENDED;
+        if (m_breakAway)
+            arguments->flags |= CREATE_BREAKAWAY_FROM_JOB;
         m_processInformation = arguments->processInformation;
     });
+}
+
+void ShellProcess::startShell(const QString &program, const QStringList &arguments)
+{
+    BOOL inJob = FALSE;
+    m_inOuterJob = IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) && inJob;
+    // Outside any job the updater was started in, where that job lets it go:
+    // Windows before 8 cannot put the shell in a job of the updater's own
+    // while it is in another.
+    m_breakAway = m_inOuterJob;
+    start(program, arguments, QIODevice::ReadWrite);
+    if (m_breakAway && state() == NotRunning) {
+        // That job keeps what its processes start; where Windows allows jobs
+        // in jobs, the updater's own goes inside it.
+        m_breakAway = false;
+        start(program, arguments, QIODevice::ReadWrite);
+    }
 }
 
 void ShellProcess::holdProcessTree()
 {
     const auto *shell = static_cast<const PROCESS_INFORMATION *>(m_processInformation);
     HANDLE job = createKillOnCloseJob();
-    const char *step = "make a job object";
-    if (job) {
-        step = "put the shell into its job object";
-        if (AssignProcessToJobObject(job, shell->hProcess)) {
-            step = "let the shell run";
-            if (ResumeThread(shell->hThread) != DWORD(-1)) {
-                m_job = job;
-                return;
-            }
-        }
+    const bool held = job && AssignProcessToJobObject(job, shell->hProcess);
+    if (held && ResumeThread(shell->hThread) != DWORD(-1)) {
+        m_job = job;
+        return;
     }
+    const DWORD error = GetLastError();
+    const char *step = !job ? "make a job object"
+            : !held         ? "put the shell into its job object"
+                            : "let the shell run";
     m_holdFailure = QStringLiteral("could not %1, error %2")
-                            .arg(QLatin1String(step), QString::number(GetLastError()));
+                            .arg(QLatin1String(step), QString::number(error));
+    if (job && !held && m_inOuterJob) {
+        // A restart changes nothing here: what started the updater keeps
+        // everything it starts in a job of its own, which admits no other.
+        m_holdAdvice = tr("The updater was started by a program that keeps it in a job that lets "
+                          "nothing leave, so it could not make sure that the flash programmer "
+                          "would stop with the run, and did not start it. Start the updater from "
+                          "the Start menu or from Explorer.");
+    }
     // It never ran; it must not start now.
     TerminateProcess(shell->hProcess, 1);
     if (job)

@@ -1,5 +1,9 @@
 #include "shellsettings.h"
 
+#include "shellprocess.h"
+
+#include <QCoreApplication>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -13,8 +17,9 @@ ShellSettings &currentSettings()
 ShellSettings ShellSettings::platformDefaults()
 {
     const ShellKind kind = nativeShellKind();
-    return ShellSettings { kind, shellProgram(kind), shellArguments(kind), 30000ms, 1000ms, 1000ms,
-        1000ms, 1000ms, 60000ms, 2000ms };
+    return ShellSettings { kind, ShellProcess::systemShell(), shellArguments(kind),
+        QCoreApplication::applicationDirPath(), 30000ms, 1000ms, 1000ms, 1000ms, 1000ms, 60000ms,
+        2000ms };
 }
 
 const ShellSettings &ShellSettings::current()

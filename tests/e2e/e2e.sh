@@ -5,11 +5,11 @@
 # usage: e2e.sh CASE PROGRAM PROGRAMMER ARTEFACT_DIR [DATA_DIR]
 #   CASE: open-close | run-success | run-failure | close-during-run
 #   PROGRAMMER: the folder of the stand-in programmer; for Windows, the fake
-#     programmer (.exe), which is put in the folder the program starts in
+#     programmer (.exe), which is put in a folder on PATH
 #   DATA_DIR: where load.gif is, if not beside PROGRAM
 # With E2E_START_IN_PROGRAM_FOLDER=1 the program starts in its own folder, as
 # an installed program's shortcut starts it, load.gif already there; the file
-# is then chosen by its full path, and the Windows fake programmer put on PATH.
+# is then chosen by its full path.
 set -u
 
 case_name=$1
@@ -48,37 +48,12 @@ fail() {
     exit 1
 }
 
-# -noreset: a server that resets when its last client leaves turns the next
-# program away for a moment.
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY WINEQT_QPA_PLATFORM
-# The prefix was made without a display; Wine's desktop, started again,
-# takes this one.
+. "$(dirname "$0")/display.sh"
 if $windows; then
-    wineserver -k 2>/dev/null
-    wineserver -w
+    start_display wine
+else
+    start_display
 fi
-
-# Waits up to $1 seconds for the command that follows to succeed.
-wait_for() {
-    limit=$1
-    shift
-    tries=$((limit * 20))
-    while [ "$tries" -gt 0 ]; do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.05
-        tries=$((tries - 1))
-    done
-    return 1
-}
 
 main_window() {
     xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1
@@ -199,21 +174,16 @@ wait_for_exit() {
 }
 
 # The programmer: the stand-in on PATH, which fails on an empty file; or the
-# Windows fake in the program's folder, where cmd.exe looks first, told what
-# to print and how long to take.
+# Windows fake on PATH, told what to print and how long to take.
 printf 'not a real firmware image\n' >"$folder/fw 1.bin"
 : >"$folder/empty.bin"
 in_program_folder=false
 [ "${E2E_START_IN_PROGRAM_FOLDER:-}" = 1 ] && in_program_folder=true
 if $windows; then
-    if $in_program_folder; then
-        mkdir "$work/programmer"
-        cp "$programmer" "$work/programmer/stmflshr.exe" || fail "no fake programmer at $programmer"
-        WINEPATH=$(printf 'Z:%s' "$work/programmer" | tr / '\\')
-        export WINEPATH
-    else
-        cp "$programmer" "$folder/stmflshr.exe" || fail "no fake programmer at $programmer"
-    fi
+    mkdir "$work/programmer"
+    cp "$programmer" "$work/programmer/stmflshr.exe" || fail "no fake programmer at $programmer"
+    WINEPATH=$(printf 'Z:%s' "$work/programmer" | tr / '\\')${WINEPATH:+;$WINEPATH}
+    export WINEPATH
     FAKE_PROGRAMMER_RECORD=$(printf 'Z:%s' "$work/calls" | tr / '\\')
     FAKE_PROGRAMMER_OUTPUT="Writing... 100%
 Done.
