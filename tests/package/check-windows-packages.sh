@@ -44,6 +44,20 @@ for file in kestrix-updater.exe Qt5Core.dll Qt5Gui.dll Qt5Widgets.dll Qt5SerialP
     grep -qxF "$file" "$work/expected" || fail "the program folder lacks $file"
 done
 grep -qi stmflshr "$work/expected" && fail "the stand-in programmer is in the program folder"
+
+# The program runs with the rights of whoever starts it, as a program that
+# knows the Windows versions it runs on: without a manifest, Windows 7 puts
+# it in a job of its own. Qt sets the DPI awareness, and the ANSI code page
+# stays the system's.
+exe=$work/folder/kestrix-updater.exe
+x86_64-w64-mingw32-objdump -p "$exe" | sed -n '/The .rsrc Resource Directory section/,$p' \
+    | grep -qE '^[0-9a-f]+   Entry: ID: 0x000018,' || fail "kestrix-updater.exe has no manifest"
+for text in 'level="asInvoker"' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' \
+    '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}' '{1f676c76-80e1-4239-95bb-83d0f6d0da78}' \
+    '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
+    grep -qaF "$text" "$exe" || fail "the program's manifest lacks $text"
+done
+grep -qaE 'dpiAware|activeCodePage' "$exe" && fail "the program's manifest sets what is Qt's or the system's"
 echo "Installer $(wc -c <"$installer") bytes, zip $(wc -c <"$zip") bytes; the program folder:"
 (cd "$work/folder" && find . -type f | LC_ALL=C sort | xargs ls -l | awk '{ print "  " $5 "  " $9 }')
 
