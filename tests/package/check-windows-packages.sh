@@ -4,8 +4,10 @@
 # in a fresh prefix: the silent install lays out the program folder and
 # nothing else, registers the program and adds its shortcut; the installed
 # program, started as its shortcut starts it with nothing of the build on its
-# path, runs; the silent uninstall leaves nothing behind; an upgrade leaves
-# one entry; the unzipped portable folder runs.
+# path, runs; the silent uninstall leaves nothing behind; an upgrade changes
+# nothing until it is confirmed, goes where the earlier version was and
+# leaves one entry; the unzipped portable folder runs. The program carries
+# its manifest.
 # usage: check-windows-packages.sh BUILD_DIR E2E_SCRIPT FAKE_PROGRAMMER LNKINFO
 set -u
 build=$1
@@ -70,7 +72,8 @@ echo "Installer $(wc -c <"$installer") bytes, zip $(wc -c <"$zip") bytes; the pr
 # Each check below runs in a prefix of its own, made by the wrapper, with no
 # DLL folder of the build on the program's path.
 unset KESTRIX_WINE_DLL_PATH KESTRIX_WINE_QT_PLUGIN_PATH QT_PLUGIN_PATH
-export work installer old_installer zip version title key e2e fake lnkinfo artefacts
+e2e_dir=$(cd "$(dirname "$e2e")" && pwd)
+export work installer old_installer zip version title key e2e e2e_dir fake lnkinfo artefacts
 for check in install upgrade portable; do
     sh "$with_prefix" sh "$here/windows-package-checks.sh" "$check" || exit 1
 done

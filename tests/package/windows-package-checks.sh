@@ -41,11 +41,15 @@ everything() {
     done
 }
 
+# An installer, silently, with its further arguments: /D= must come last,
+# without quotes.
 install_silently() {
-    wine "$1" /S 2>"$work/install.log"
+    program=$1
+    shift
+    wine "$program" /S "$@" 2>"$work/install.log"
     status=$?
     wineserver -w
-    [ "$status" -eq 0 ] || fail "the installer $1 ended with $status: $(cat "$work/install.log")"
+    [ "$status" -eq 0 ] || fail "the installer $program ended with $status: $(cat "$work/install.log")"
 }
 
 # Until all that making the prefix started has ended, an installer may meet
@@ -89,14 +93,37 @@ install)
         || fail "the uninstaller left this behind: $(cat "$work/left.diff")"
     ;;
 upgrade)
-    install_silently "$old_installer"
+    # The earlier version in a folder of the user's choosing.
+    chosen_dir="$drive_c/Tools/Kestrix-Updater"
+    chosen_dir_windows='C:\Tools\Kestrix-Updater'
+    install_silently "$old_installer" "/D=$chosen_dir_windows"
     expect_entry DisplayVersion 0.9.0
+
+    # Up to its first page the new installer has changed nothing: leaving
+    # it there keeps the earlier version.
+    xvfb_pid=""
+    trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null' EXIT
+    . "$e2e_dir/display.sh"
+    start_display wine
+    wine "$installer" >/dev/null 2>&1 &
+    wait_for 60 sh -c "xdotool search --onlyvisible --name '^$title Setup' | grep -q ." \
+        || fail "the installer showed no page"
+    import -window root "$artefacts/upgrade-first-page.png" 2>/dev/null
+    expect_entry DisplayVersion 0.9.0
+    [ -f "$chosen_dir/kestrix-updater.exe" ] || fail "the earlier version went before the upgrade was confirmed"
+    wineserver -k
+    wineserver -w
+    expect_entry DisplayVersion 0.9.0
+
+    # Confirmed, it goes where the earlier version was, which it replaces.
     install_silently "$installer"
     expect_entry DisplayVersion "$version"
+    expect_entry InstallLocation "$chosen_dir_windows"
     entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null \
         | grep -c "DisplayName.*$title")
     [ "$entries" -eq 1 ] || fail "$entries entries in the list of installed programs"
-    files_in "$install_dir" | grep -vxF Uninstall.exe >"$work/upgraded"
+    [ -e "$install_dir" ] && fail "the upgrade went into $install_dir_windows, not where the earlier version was"
+    files_in "$chosen_dir" | grep -vxF Uninstall.exe >"$work/upgraded"
     diff "$work/expected" "$work/upgraded" >"$work/files.diff" \
         || fail "the upgraded files differ from the program folder: $(cat "$work/files.diff")"
     ;;
