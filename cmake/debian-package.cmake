@@ -66,5 +66,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # Reads the Qt libraries the program links from the binary itself.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "stmflshr")
+include(${CMAKE_CURRENT_LIST_DIR}/release.cmake)
 include(CPack)
 

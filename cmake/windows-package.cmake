@@ -1,6 +1,7 @@
 # The program installed as a Windows program folder: the program, every DLL
 # and plugin it needs, its animation, and the terms all of them come under.
-# Packaged as an installer and as a portable zip of the same folder.
+# Packaged as an installer and as a portable zip of the same folder, signed
+# where a certificate is given.
 
 # The program opens load.gif from the folder it is started in: its shortcut
 # starts it here, beside the DLLs.
@@ -86,8 +87,11 @@ set(CPACK_PACKAGE_FILE_NAME kestrix-updater-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Solvane\\Kestrix Updater")
 # The same key for every version, so that an upgrade leaves one entry.
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Solvane Kestrix Updater")
-set(CPACK_GENERATOR NSIS ZIP)
+# The zip is made beside the installer, from the same program folder.
+set(CPACK_GENERATOR NSIS)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/cpack-pre-build.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/release.cmake)
 # The installer is made from the project's own template, in cmake/.
 list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
 set(CPACK_NSIS_DISPLAY_NAME "Solvane Firmware Updater for Kestrix")

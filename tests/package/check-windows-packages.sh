@@ -7,7 +7,7 @@
 # path, runs; the silent uninstall leaves nothing behind; an upgrade changes
 # nothing until it is confirmed, goes where the earlier version was and
 # leaves one entry; the unzipped portable folder runs. The program carries
-# its manifest.
+# its manifest. The packages carry their checksums.
 # usage: check-windows-packages.sh BUILD_DIR E2E_SCRIPT FAKE_PROGRAMMER LNKINFO
 set -u
 build=$1
@@ -30,12 +30,18 @@ fail() {
     exit 1
 }
 
+# The time the files carry, as a release takes it from its commit.
+SOURCE_DATE_EPOCH=1765000000
+export SOURCE_DATE_EPOCH
+
 # What a package must hold: the program folder as the build installs it.
-(cd "$build" && cpack -G "NSIS;ZIP" -B "$work/out" >"$work/cpack.log" 2>&1) \
+(cd "$build" && cpack -B "$work/out" >"$work/cpack.log" 2>&1) \
     || fail "cpack failed: $(cat "$work/cpack.log")"
 installer=$work/out/kestrix-updater-$version-win64.exe
 zip=$work/out/kestrix-updater-$version-win64.zip
 [ -f "$installer" ] && [ -f "$zip" ] || fail "no installer or zip made: $(ls "$work/out")"
+(cd "$work/out" && sha256sum --quiet -c SHA256SUMS && sha256sum --quiet -c ./*.sha256) \
+    || fail "the checksums do not match the packages"
 cmake --install "$build" --prefix "$work/folder" --strip >/dev/null || fail "cmake --install failed"
 (cd "$work/folder" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/expected"
 for file in kestrix-updater.exe Qt5Core.dll Qt5Gui.dll Qt5Widgets.dll Qt5SerialPort.dll \
