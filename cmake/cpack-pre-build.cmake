@@ -2,7 +2,13 @@
 # makensis runs. What the installer holds, and the portable zip made later
 # from the same folder, must depend on the sources alone: not on the clock,
 # the umask, or the order the file system happens to list a folder in.
+include(${CMAKE_CURRENT_LIST_DIR}/sign-windows-file.cmake)
 set(folder "${CPACK_TEMPORARY_DIRECTORY}")
+
+kestrix_signing_requested(signing)
+if(signing)
+    kestrix_sign_windows_file("${folder}/kestrix-updater.exe")
+endif()
 
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${folder}" "${folder}/*")
 list(SORT files)

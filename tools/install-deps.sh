@@ -7,7 +7,7 @@ set -eu
 
 packages="cmake g++ make qtbase5-dev libqt5serialport5-dev"
 case "${1:-}" in
-test) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file wine wine64 g++-mingw-w64-x86-64 xz-utils nsis zip unzip lintian desktop-file-utils appstream hicolor-icon-theme" ;;
+test) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file wine wine64 g++-mingw-w64-x86-64 xz-utils nsis zip osslsigncode openssl unzip lintian desktop-file-utils appstream hicolor-icon-theme" ;;
 bench) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file libx11-dev" ;;
 esac
 

@@ -7,7 +7,8 @@
 # path, runs; the silent uninstall leaves nothing behind; an upgrade changes
 # nothing until it is confirmed, goes where the earlier version was and
 # leaves one entry; the unzipped portable folder runs. The program carries
-# its manifest. The packages carry their checksums.
+# its manifest. The packages are signed with a throwaway certificate made
+# here, and carry their checksums.
 # usage: check-windows-packages.sh BUILD_DIR E2E_SCRIPT FAKE_PROGRAMMER LNKINFO
 set -u
 build=$1
@@ -30,13 +31,37 @@ fail() {
     exit 1
 }
 
-# The time the files carry, as a release takes it from its commit.
+# The time the files carry, as a release takes it from its commit: stripping
+# stamps Windows programs with it too.
 SOURCE_DATE_EPOCH=1765000000
 export SOURCE_DATE_EPOCH
 
+# A throwaway certificate authority and code-signing certificate: this
+# version's packages are signed with it, the older version's are not.
+sign=$work/sign
+mkdir "$sign"
+printf 'throwaway %s\n' "$$" >"$sign/password"
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
+    >"$sign/code-signing.cnf"
+{
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kestrix test CA" \
+        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
+        -keyout "$sign/ca.key" -out "$sign/ca.pem" \
+        && openssl req -newkey rsa:2048 -nodes -subj "/CN=Solvane test code signing" \
+            -keyout "$sign/key.pem" -out "$sign/request.pem" \
+        && openssl x509 -req -in "$sign/request.pem" -CA "$sign/ca.pem" -CAkey "$sign/ca.key" \
+            -CAcreateserial -days 2 -extfile "$sign/code-signing.cnf" -out "$sign/cert.pem" \
+        && openssl pkcs12 -export -in "$sign/cert.pem" -inkey "$sign/key.pem" \
+            -passout "file:$sign/password" -out "$sign/signer.p12"
+} >"$sign/openssl.log" 2>&1 || fail "could not make a test certificate: $(cat "$sign/openssl.log")"
+ca=$sign/ca.pem
+verify() {
+    osslsigncode verify -CAfile "$ca" -in "$1" >"$work/verify.log" 2>&1
+}
+
 # What a package must hold: the program folder as the build installs it.
-(cd "$build" && cpack -B "$work/out" >"$work/cpack.log" 2>&1) \
-    || fail "cpack failed: $(cat "$work/cpack.log")"
+(cd "$build" && KESTRIX_SIGN_PKCS12=$sign/signer.p12 KESTRIX_SIGN_PASSWORD_FILE=$sign/password \
+    cpack -B "$work/out" >"$work/cpack.log" 2>&1) || fail "cpack failed: $(cat "$work/cpack.log")"
 installer=$work/out/kestrix-updater-$version-win64.exe
 zip=$work/out/kestrix-updater-$version-win64.zip
 [ -f "$installer" ] && [ -f "$zip" ] || fail "no installer or zip made: $(ls "$work/out")"
@@ -69,17 +94,36 @@ grep -qaE 'dpiAware|activeCodePage' "$exe" && fail "the program's manifest sets 
 echo "Installer $(wc -c <"$installer") bytes, zip $(wc -c <"$zip") bytes; the program folder:"
 (cd "$work/folder" && find . -type f | LC_ALL=C sort | xargs ls -l | awk '{ print "  " $5 "  " $9 }')
 
-# An older version, to upgrade from.
+# The installer, the program in the zip and, once installed, the uninstaller
+# are signed; a signature over changed bytes is not accepted. The signed
+# program is the unsigned one with a signature added: a rebuild without the
+# certificate shows it.
+verify "$installer" || fail "the installer's signature is not accepted: $(tail -n 3 "$work/verify.log")"
+unzip -p "$zip" "kestrix-updater-$version-win64/kestrix-updater.exe" >"$work/zipped.exe"
+verify "$work/zipped.exe" || fail "the zip's program is not signed: $(tail -n 3 "$work/verify.log")"
+cp "$installer" "$work/changed.exe"
+printf '\001' | dd of="$work/changed.exe" bs=1 seek=$(($(wc -c <"$installer") / 2)) conv=notrunc 2>/dev/null
+verify "$work/changed.exe" && fail "a signature over a changed installer was accepted"
+osslsigncode extract-signature -in "$work/zipped.exe" -out "$work/signature.p7" >/dev/null 2>&1
+osslsigncode attach-signature -sigin "$work/signature.p7" -CAfile "$ca" \
+    -in "$work/folder/kestrix-updater.exe" -out "$work/resigned.exe" >/dev/null 2>&1
+cmp -s "$work/resigned.exe" "$work/zipped.exe" \
+    || fail "the signed program is not the unsigned one with its signature"
+
+# An older version, to upgrade from: unsigned, and saying so once.
 (cd "$build" && cpack -G NSIS -B "$work/old" -D CPACK_PACKAGE_VERSION=0.9.0 \
     -D CPACK_PACKAGE_VERSION_MAJOR=0 -D CPACK_PACKAGE_VERSION_MINOR=9 \
     -D CPACK_PACKAGE_VERSION_PATCH=0 -D CPACK_PACKAGE_FILE_NAME=kestrix-updater-0.9.0-win64 \
     >"$work/cpack-old.log" 2>&1) || fail "cpack of the older version failed: $(cat "$work/cpack-old.log")"
+[ "$(grep -c "not signed" "$work/cpack-old.log")" -eq 1 ] \
+    || fail "an unsigned build does not say so in one line: $(grep "sign" "$work/cpack-old.log")"
+verify "$old_installer" && fail "the unsigned installer has a signature"
 
 # Each check below runs in a prefix of its own, made by the wrapper, with no
 # DLL folder of the build on the program's path.
 unset KESTRIX_WINE_DLL_PATH KESTRIX_WINE_QT_PLUGIN_PATH QT_PLUGIN_PATH
 e2e_dir=$(cd "$(dirname "$e2e")" && pwd)
-export work installer old_installer zip version title key e2e e2e_dir fake lnkinfo artefacts
+export work installer old_installer zip version title key e2e e2e_dir fake lnkinfo artefacts ca
 for check in install upgrade portable; do
     sh "$with_prefix" sh "$here/windows-package-checks.sh" "$check" || exit 1
 done

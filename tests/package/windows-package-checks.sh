@@ -76,6 +76,11 @@ install)
     [ -n "$size" ] && [ $((size)) -gt $((actual * 9 / 10)) ] && [ $((size)) -le "$actual" ] \
         || fail "the uninstall entry's EstimatedSize '$size' is not the folder's $actual KiB"
 
+    for file in kestrix-updater.exe Uninstall.exe; do
+        osslsigncode verify -CAfile "$ca" -in "$install_dir/$file" >"$work/verify.log" 2>&1 \
+            || fail "the installed $file is not signed: $(tail -n 3 "$work/verify.log")"
+    done
+
     wine "$lnkinfo" "$title" 2>/dev/null | tr -d '\r' >"$work/shortcut" \
         || fail "no shortcut '$title' in the Start menu"
     grep -qxF "target=$install_dir_windows\\kestrix-updater.exe" "$work/shortcut" \
