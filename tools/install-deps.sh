@@ -1,13 +1,18 @@
 #!/bin/sh
-# Installs the Debian packages a build needs, with "test" also those of a
-# test run (Wine, the MinGW-w64 compiler and NSIS for the Windows suite
-# among them), with "bench" also those of the benchmark; only those missing.
+# Installs the Debian packages a build needs, with "release" also those of
+# making the packages (the MinGW-w64 compiler, NSIS and osslsigncode for the
+# Windows ones), with "test" also those of a test run (Wine for the Windows
+# suite, diffoscope for the reproducibility check among them), with "bench"
+# also those of the benchmark; only those missing.
 # Works as root or through sudo.
 set -eu
 
 packages="cmake g++ make qtbase5-dev libqt5serialport5-dev"
+# What making the packages takes, signing and the zip included.
+release="dpkg-dev file g++-mingw-w64-x86-64 xz-utils nsis zip osslsigncode git"
 case "${1:-}" in
-test) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file wine wine64 g++-mingw-w64-x86-64 xz-utils nsis zip osslsigncode openssl unzip lintian desktop-file-utils appstream hicolor-icon-theme" ;;
+release) packages="$packages $release" ;;
+test) packages="$packages $release xvfb xauth xdotool imagemagick wine wine64 unzip lintian desktop-file-utils appstream hicolor-icon-theme openssl diffoscope" ;;
 bench) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file libx11-dev" ;;
 esac
 
