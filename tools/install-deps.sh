@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages a build needs, with "release" also those of
 # making the packages (the MinGW-w64 compiler, NSIS and osslsigncode for the
-# Windows ones), with "test" also those of a test run (Wine for the Windows
-# suite, diffoscope for the reproducibility check among them), with "bench"
+# Windows ones), with "test" also those of a test run (Qt 6 for the build that
+# checks the sources with it, Wine for the Windows suite, diffoscope for the
+# reproducibility check among them), with "bench"
 # also those of the benchmark; only those missing.
 # Works as root or through sudo.
 set -eu
@@ -12,7 +13,7 @@ packages="cmake g++ make qtbase5-dev libqt5serialport5-dev"
 release="dpkg-dev file g++-mingw-w64-x86-64 xz-utils nsis zip osslsigncode git"
 case "${1:-}" in
 release) packages="$packages $release" ;;
-test) packages="$packages $release xvfb xauth xdotool imagemagick wine wine64 unzip lintian desktop-file-utils appstream hicolor-icon-theme openssl diffoscope" ;;
+test) packages="$packages $release qt6-base-dev qt6-serialport-dev qt6-qpa-plugins xvfb xauth xdotool imagemagick wine wine64 unzip lintian desktop-file-utils appstream hicolor-icon-theme openssl diffoscope" ;;
 bench) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file libx11-dev" ;;
 esac
 

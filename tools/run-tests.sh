@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds the updater and its tests (installing what is missing) and runs the
 # whole suite: in the debug build with warnings as errors, in the build with
-# the address and undefined-behaviour sanitizers, and, where Qt for Windows is
-# at hand, as a Windows program under Wine.
+# the address and undefined-behaviour sanitizers, in a debug build with Qt 6,
+# and, where Qt for Windows is at hand, as a Windows program under Wine.
 #   KESTRIX_QT_WINDOWS: a Qt for Windows folder (it holds lib/cmake/Qt5)
 #   KESTRIX_QT_WINDOWS_ARCHIVE: or an archive of one, unpacked into build/
 # Last, it builds a release twice, in two clones of the last commit, and
@@ -12,7 +12,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 "$top/tools/install-deps.sh" test
-for preset in dev asan; do
+for preset in dev asan qt6; do
     echo "=== $preset build"
     cmake --preset "$preset"
     cmake --build --preset "$preset" -j"$(nproc)"

@@ -6,6 +6,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -140,7 +141,7 @@ QList<QByteArray> pathCopies(const QString &path, ShellKind shell, const CodePag
               << QString(path).replace(QLatin1Char('\\'), QLatin1Char('/'));
     }
     QList<QByteArray> copies;
-    for (const QString &text : qAsConst(texts)) {
+    for (const QString &text : std::as_const(texts)) {
         for (const unsigned codePage : { utf8CodePage, codePages.shell, codePages.programmer }) {
             const std::optional<QByteArray> copy = encodeInCodePage(text, codePage);
             if (copy && !copy->isEmpty() && !copies.contains(*copy))

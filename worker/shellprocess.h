@@ -33,7 +33,8 @@ public:
     QString holdAdvice() const { return m_holdAdvice; }
 
 protected:
-#ifndef Q_OS_WIN
+#if !defined(Q_OS_WIN) && QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 takes a modifier function for this instead.
     void setupChildProcess() override;
 #endif
 

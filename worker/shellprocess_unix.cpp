@@ -8,9 +8,20 @@ QString ShellProcess::systemShell()
     return QStringLiteral("/bin/sh");
 }
 
+namespace {
+// In the child, between fork and exec: the shell leads a group of its own,
+// which everything it starts joins.
+void leadOwnProcessGroup()
+{
+    ::setpgid(0, 0);
+}
+} // namespace
+
 void ShellProcess::prepareProcessTree()
 {
-    // The child makes its own process group in setupChildProcess().
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    setChildProcessModifier(leadOwnProcessGroup);
+#endif
 }
 
 void ShellProcess::startShell(const QString &program, const QStringList &arguments)
@@ -18,10 +29,12 @@ void ShellProcess::startShell(const QString &program, const QStringList &argumen
     start(program, arguments, QIODevice::ReadWrite);
 }
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 void ShellProcess::setupChildProcess()
 {
-    ::setpgid(0, 0);
+    leadOwnProcessGroup();
 }
+#endif
 
 void ShellProcess::holdProcessTree()
 {

@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     QIcon::setThemeName(QStringLiteral("hicolor"));
     const QIcon icon = QIcon::fromTheme(name);
     const QList<QSize> sizes = icon.availableSizes();
-    std::printf("icon %s: %d sizes\n", qPrintable(name), sizes.size());
+    std::printf("icon %s: %d sizes\n", qPrintable(name), int(sizes.size()));
     if (icon.isNull() || sizes.isEmpty()) {
         std::fprintf(stderr, "iconlookup: the theme has no icon %s\n", qPrintable(name));
         return 1;
