@@ -1,6 +1,7 @@
 // Takes the flash programmer's place in tests. Environment variables say what
-// it does: record its arguments, sleep, print a text, sleep again, tell its
-// process id, its parent's and the file it runs from.
+// it does: record its arguments, wait until a file exists, sleep, print a
+// text, sleep again, tell its process id, its parent's and the file it runs
+// from.
 // Built for Windows, it takes its arguments in one of the two ways Windows
 // programs do: the wide command line, split by the system, or, built with
 // FAKE_PROGRAMMER_NARROW, the argv of a plain main(), which Windows makes in
@@ -127,6 +128,11 @@ int main(int argc, char *argv[])
         for (const std::string &arg : args)
             out << arg << '\0';
         out << '\n';
+    }
+    // Held mid-run until the test lets it go, however slow the machine.
+    if (const char *hold = std::getenv("FAKE_PROGRAMMER_HOLD")) {
+        while (!std::ifstream(hold))
+            sleepMs(10);
     }
     if (const char *sleep = std::getenv("FAKE_PROGRAMMER_SLEEP_MS"))
         sleepMs(std::atoi(sleep));

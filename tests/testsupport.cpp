@@ -108,6 +108,7 @@ FakeProgrammer::FakeProgrammer(Arguments arguments)
             QFile::encodeName(QDir::toNativeSeparators(m_dir.path())) + pathSeparator + m_oldPath);
     qputenv("FAKE_PROGRAMMER_RECORD", QFile::encodeName(m_dir.filePath(QStringLiteral("calls"))));
     qputenv("FAKE_PROGRAMMER_PIDFILE", QFile::encodeName(m_dir.filePath(QStringLiteral("pid"))));
+    qunsetenv("FAKE_PROGRAMMER_HOLD");
     setOutput("Done.\n");
     setSleepMs(0);
     setSleepAfterOutputMs(0);
@@ -115,7 +116,24 @@ FakeProgrammer::FakeProgrammer(Arguments arguments)
 
 FakeProgrammer::~FakeProgrammer()
 {
+    release();
+    qunsetenv("FAKE_PROGRAMMER_HOLD");
     qputenv("PATH", m_oldPath);
+}
+
+void FakeProgrammer::hold()
+{
+    qputenv("FAKE_PROGRAMMER_HOLD", QFile::encodeName(m_dir.filePath(QStringLiteral("release"))));
+}
+
+void FakeProgrammer::release()
+{
+    QFile(m_dir.filePath(QStringLiteral("release"))).open(QIODevice::WriteOnly);
+}
+
+bool FakeProgrammer::waitForCalls(int count, int timeoutMs) const
+{
+    return QTest::qWaitFor([&] { return calls().size() >= count; }, timeoutMs);
 }
 
 QString FakeProgrammer::programPath() const

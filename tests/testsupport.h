@@ -41,6 +41,12 @@ public:
     void setSleepMs(int msecs);
     // How long it goes on running once it has printed its output.
     void setSleepAfterOutputMs(int msecs);
+    // Holds each call, once recorded, until release(); the fake is released
+    // when this object goes.
+    void hold();
+    void release();
+    // Waits until it has been called this many times in all.
+    bool waitForCalls(int count, int timeoutMs = 30000) const;
     // Each call's arguments, in order.
     QList<QList<QByteArray>> calls() const;
     // Of its last call: its own process id, that of the shell that ran it,

@@ -1,6 +1,7 @@
 #ifndef SHELLPROCESS_H
 #define SHELLPROCESS_H
 
+#include <QList>
 #include <QProcess>
 
 #include <chrono>
@@ -31,6 +32,16 @@ public:
     // than that it failed, for the user.
     QString holdFailure() const { return m_holdFailure; }
     QString holdAdvice() const { return m_holdAdvice; }
+
+#ifndef Q_OS_WIN
+    struct GroupMember
+    {
+        qint64 pid;
+        QString name;
+    };
+    // The processes of a group that have not ended.
+    static QList<GroupMember> liveGroupMembers(qint64 group);
+#endif
 
 protected:
 #if !defined(Q_OS_WIN) && QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
