@@ -1,15 +1,19 @@
 #!/bin/sh
-# Drives the built updater in a real window, under an Xvfb of its own: the
-# Linux program, or the Windows one (PROGRAM ending in .exe) under Wine, in
-# the Wine prefix the caller made (tests/wine/with-prefix.sh).
+# Drives the built updater in a real window, under an Xvfb of its own, by the
+# keyboard alone: the Linux program, or the Windows one (PROGRAM ending in
+# .exe) under Wine, in the Wine prefix the caller made (tests/wine/with-prefix.sh).
+# Each step waits for what it must see before the next (a window by its
+# title, the keyboard in it, a field holding a text, a line in the program's
+# output), never for a fixed time.
 # usage: e2e.sh CASE PROGRAM PROGRAMMER ARTEFACT_DIR [DATA_DIR]
-#   CASE: open-close | run-success | run-failure | close-during-run
+#   CASE: open-close | run-success | run-failure | run-refused | close-during-run
 #   PROGRAMMER: the folder of the stand-in programmer; for Windows, the fake
 #     programmer (.exe), which is put in a folder on PATH
 #   DATA_DIR: where load.gif is, if not beside PROGRAM
 # With E2E_START_IN_PROGRAM_FOLDER=1 the program starts in its own folder, as
 # an installed program's shortcut starts it, load.gif already there; the file
-# is then chosen by its full path.
+# is then chosen by its full path. E2E_STOP_AFTER_BROWSE=N stops the program
+# for N seconds once Browse is pressed, as a busy machine might.
 set -u
 
 case_name=$1
@@ -17,7 +21,11 @@ program=$2
 programmer=$3
 artefacts=$4/$case_name
 data_dir=${5:-$(dirname "$program")}
+here=$(cd "$(dirname "$0")" && pwd)
 title="Solvane Firmware Updater for Kestrix"
+chooser_title="Select Firmware File"
+# The result box has no title of its own: the system names it after the program.
+box_title="kestrix-updater"
 case $program in
 *.exe) windows=true ;;
 *) windows=false ;;
@@ -30,7 +38,7 @@ mkdir -p "$folder"
 xvfb_pid=""
 app_pid=""
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    [ -n "$app_pid" ] && kill -CONT "$app_pid" 2>/dev/null && kill "$app_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
@@ -43,56 +51,70 @@ fail() {
     if [ -n "${DISPLAY:-}" ]; then
         import -window root "$artefacts/on-failure.png" 2>/dev/null
         echo "screenshot: $artefacts/on-failure.png"
+        echo "windows: $(windows_shown | tr '\n' ';')"
     fi
     [ -f "$work/app.log" ] && { echo "--- program output:"; cat "$work/app.log"; }
     exit 1
 }
 
-. "$(dirname "$0")/display.sh"
+. "$here/display.sh"
 if $windows; then
     start_display wine
 else
     start_display
 fi
+# Keys go where the X focus is set; the pointer stays out of the way.
+xdotool mousemove 0 0
+
+# Every window shown, as "id name", by the name a user sees in its title.
+windows_shown() {
+    for id in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
+        name=$(xdotool getwindowname "$id" 2>/dev/null)
+        # The root window has no name.
+        [ -n "$name" ] && echo "$id $name"
+    done
+}
+
+# The id of the window shown with exactly this name.
+window_named() {
+    windows_shown | while read -r id name; do
+        [ "$name" = "$1" ] && echo "$id" && break
+    done
+}
+
+shown() {
+    [ -n "$(window_named "$1")" ]
+}
+
+gone() {
+    ! shown "$1"
+}
 
 main_window() {
-    xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1
+    window_named "$title"
 }
 
-has_main_window() {
-    [ -n "$(main_window)" ]
+# Nothing but the main window: no chooser, box or pop-up left to take keys.
+main_window_alone() {
+    [ "$(windows_shown | cut -d' ' -f2-)" = "$title" ]
 }
 
-# A top-level window other than the main one: the chooser or a message box.
-second_window() {
-    main=$(main_window)
-    for id in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
-        [ "$id" = "$main" ] && continue
-        # The root window is the one without a name.
-        name=$(xdotool getwindowname "$id" 2>/dev/null)
-        [ -z "$name" ] || [ "$name" = "$title" ] && continue
-        echo "$id"
-        return 0
-    done
-    return 1
+has_focus() {
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
 }
 
-has_second_window() {
-    [ -n "$(second_window)" ]
+# Gives a window the keyboard, as a window manager would, and presses keys
+# once it has it.
+press_in() {
+    window=$1
+    shift
+    has_focus "$window" || xdotool windowfocus --sync "$window" 2>/dev/null
+    wait_for 30 has_focus "$window" || fail "the window $window did not take the keyboard"
+    xdotool key --delay 80 "$@"
 }
 
 app_alive() {
     kill -0 "$app_pid" 2>/dev/null
-}
-
-# With no window manager, keys go where the pointer is.
-press_in() {
-    window=$1
-    shift
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 5))
-    xdotool windowfocus --sync "$window" 2>/dev/null
-    xdotool key --delay 80 "$@"
 }
 
 # A debug line as Wine reports it: a Windows GUI program writes its lines
@@ -115,6 +137,14 @@ first_line_with() {
     grep -nF "$1" "$work/app.log" | head -n 1 | cut -d: -f1
 }
 
+in_output() {
+    grep -qF "$1" "$work/app.log"
+}
+
+clipboard_is() {
+    [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]
+}
+
 start_app() {
     if $in_program_folder; then
         start_dir=$(dirname "$program")
@@ -128,33 +158,48 @@ start_app() {
         (cd "$start_dir" && exec "$program") >"$work/app.log" 2>&1 &
     fi
     app_pid=$!
-    wait_for 30 has_main_window || fail "the window did not open"
+    wait_for 60 shown "$title" || fail "the window did not open"
 }
 
 # Chooses a file of the folder the program started in through the real
-# chooser, by its name alone: the chooser must open there. Then starts a run.
-choose_and_start() {
+# chooser, by typing its name: the chooser must open there.
+choose() {
     name=$1
     if $in_program_folder; then
         # Wine's chooser takes a typed path only with Windows' separators.
         name=$(path_of "$name")
         $windows && name=$(printf '%s' "$name" | tr / '\\')
     fi
-    main=$(main_window)
     # Focus starts in the file field; Tab reaches Browse.
-    press_in "$main" Tab space
-    wait_for 10 has_second_window || fail "the file chooser did not open"
-    chooser=$(second_window)
-    [ "$(xdotool getwindowname "$chooser")" = "Select Firmware File" ] \
-        || fail "the chooser is titled '$(xdotool getwindowname "$chooser")'"
+    press_in "$(main_window)" Tab space
+    if [ -n "${E2E_STOP_AFTER_BROWSE:-}" ]; then
+        kill -STOP "$app_pid"
+        sleep "$E2E_STOP_AFTER_BROWSE"
+        kill -CONT "$app_pid"
+    fi
+    wait_for 60 shown "$chooser_title" || fail "the file chooser did not open"
     import -window root "$artefacts/chooser.png"
-    press_in "$chooser" ctrl+a
-    xdotool type --delay 15 "$name"
+    # Typed over whatever the field holds, then read back through the
+    # clipboard: what the chooser was not ready for is typed again. (Wine's
+    # fields select all with Home and Shift+End, not Ctrl+A.)
+    for _ in 1 2 3; do
+        press_in "$(window_named "$chooser_title")" Home shift+End
+        xdotool type --delay 30 "$name"
+        xdotool key --delay 80 Home shift+End ctrl+c
+        wait_for 10 clipboard_is "$name" && break
+    done
+    clipboard_is "$name" || fail "the chooser's name field holds '$(xclip -o -selection clipboard 2>/dev/null)'"
     xdotool key Return
-    wait_for 10 sh -c "! xdotool search --onlyvisible --name 'Select Firmware File' | grep -q ." \
-        || fail "the file chooser did not close"
-    # Back on Browse: Tab to the port list, Tab to Start.
-    press_in "$main" Tab Tab space
+    wait_for 60 gone "$chooser_title" || fail "the file chooser did not close"
+}
+
+# Presses Start: back on Browse once the chooser has gone, Tab to the port
+# list, Tab to Start. The run logs its command line, or why it refused one.
+start_run() {
+    wait_for 60 main_window_alone || fail "a window other than the main one is open"
+    press_in "$(main_window)" Tab Tab space
+    wait_for 60 sh -c "grep -qF -e 'stmflshr -b' -e 'Refusing to run' '$work/app.log'" \
+        || fail "Start did not start a run"
 }
 
 # Counts pixels near a colour in a screenshot. Thin text, as Wine draws it,
@@ -162,6 +207,27 @@ choose_and_start() {
 pixels_like() {
     convert "$1" -fuzz 25% -fill black +opaque "$2" -fill white -opaque "$2" \
         -format "%[fx:round(mean*w*h)]" info:
+}
+
+# Whether the screen shows at least $2 pixels of colour $1, as it is now.
+screen_shows() {
+    import -window root "$work/screen.png" 2>/dev/null || return 1
+    [ "$(pixels_like "$work/screen.png" "$1")" -ge "$2" ]
+}
+
+# Waits for the result box, painted in the colour its outcome is shown in.
+wait_for_box() {
+    colour=$1
+    least=$2
+    wait_for 120 shown "$box_title" || fail "no result box appeared"
+    wait_for 30 screen_shows "$colour" "$least" \
+        || fail "the result box does not show $least pixels of $colour"
+    import -window root "$artefacts/after-run.png"
+}
+
+close_box() {
+    press_in "$(window_named "$box_title")" Return
+    wait_for 30 main_window_alone || fail "the result box did not close"
 }
 
 wait_for_exit() {
@@ -173,10 +239,20 @@ wait_for_exit() {
     return 0
 }
 
-# The programmer: the stand-in on PATH, which fails on an empty file; or the
-# Windows fake on PATH, told what to print and how long to take.
-printf 'not a real firmware image\n' >"$folder/fw 1.bin"
+close_and_exit() {
+    press_in "$(main_window)" Escape
+    wait_for_exit 30 || fail "the program did not end after its window closed"
+    [ "$status" -eq 0 ] || fail "exit status $status"
+}
+
+# Each run chooses the sample image or an empty file; the programmer is the
+# stand-in on PATH, or the Windows fake on PATH, told what to print. Either
+# can be held mid-run until the file $work/release exists.
+sh "$here/../../tools/standin/make-sample-firmware.sh" "$folder/fw 1.bin"
 : >"$folder/empty.bin"
+# Qt keeps the chooser's state among the user's settings: a fresh one each run.
+XDG_CONFIG_HOME=$work/config
+export XDG_CONFIG_HOME
 in_program_folder=false
 [ "${E2E_START_IN_PROGRAM_FOLDER:-}" = 1 ] && in_program_folder=true
 if $windows; then
@@ -188,59 +264,54 @@ if $windows; then
     FAKE_PROGRAMMER_OUTPUT="Writing... 100%
 Done.
 "
-    FAKE_PROGRAMMER_SLEEP_MS=1500
-    export FAKE_PROGRAMMER_RECORD FAKE_PROGRAMMER_OUTPUT FAKE_PROGRAMMER_SLEEP_MS
+    export FAKE_PROGRAMMER_RECORD FAKE_PROGRAMMER_OUTPUT
     # As the chooser hands it over: Windows' drive letter, forward slashes.
     path_of() { printf 'Z:%s/%s' "$folder" "$1"; }
     port=COM1
+    hold() { FAKE_PROGRAMMER_HOLD=$(printf 'Z:%s' "$work/release" | tr / '\\'); export FAKE_PROGRAMMER_HOLD; }
+    programmer_started() { [ -s "$work/calls" ]; }
+    programmer_called() { [ -e "$work/calls" ]; }
 else
     PATH="$programmer:$PATH"
     STMFLSHR_STANDIN_STEP_SECONDS=0.25
     export PATH STMFLSHR_STANDIN_STEP_SECONDS
     path_of() { printf '%s/%s' "$folder" "$1"; }
     port=
+    hold() { STMFLSHR_STANDIN_HOLD=$work/release; export STMFLSHR_STANDIN_HOLD; }
+    programmer_started() { [ -e "$work/release.started" ]; }
+    # The stand-in says what it is on its first line.
+    programmer_called() { in_output "stmflshr STAND-IN"; }
 fi
 
 case $case_name in
 open-close)
     start_app
-    name=$(xdotool getwindowname "$(main_window)")
-    [ "$name" = "$title" ] || fail "title is '$name'"
     import -window root "$artefacts/window.png"
-    press_in "$(main_window)" Escape
-    wait_for_exit 10 || fail "the program did not end at once after its window closed"
-    [ "$status" -eq 0 ] || fail "exit status $status"
+    close_and_exit
     logged "Ending Thread, wait" || fail "no 'Ending Thread, wait' in the output"
     ;;
 run-success | run-failure)
-    chosen="fw 1.bin"
     if [ "$case_name" = run-failure ]; then
-        # The stand-in fails on an empty file; the fake is told to fail.
-        if $windows; then
-            FAKE_PROGRAMMER_OUTPUT="Error: no answer from the device
+        FAKE_PROGRAMMER_OUTPUT="Error: no answer from the device
 "
-        else
-            chosen=empty.bin
-        fi
+        STMFLSHR_STANDIN_FAIL=1
+        export STMFLSHR_STANDIN_FAIL
     fi
     start_app
-    choose_and_start "$chosen"
-    sleep 0.8
+    choose "fw 1.bin"
+    start_run
     import -window root "$artefacts/during-run.png"
-    wait_for 30 has_second_window || fail "no result box appeared"
-    sleep 0.3
-    import -window root "$artefacts/after-run.png"
-    green=$(pixels_like "$artefacts/after-run.png" "#00FF00")
-    crimson=$(pixels_like "$artefacts/after-run.png" "#DC143C")
     if [ "$case_name" = run-success ]; then
-        [ "$green" -gt 2000 ] || fail "no green success box ($green green pixels)"
+        wait_for_box "#00FF00" 2000
         [ -n "$(first_line_with Done.)" ] || fail "the programmer's Done. is not in the output"
     else
-        [ "$green" -lt 100 ] || fail "a green box after a failed run ($green green pixels)"
-        [ "$crimson" -gt 20 ] || fail "no crimson failure text ($crimson pixels)"
+        wait_for_box "#DC143C" 20
+        [ "$(pixels_like "$artefacts/after-run.png" "#00FF00")" -lt 100 ] \
+            || fail "a green box after a failed run"
         [ -z "$(first_line_with Done.)" ] || fail "Done. in the output of a failed run"
+        programmer_called || fail "the programmer was not called"
     fi
-    file=$(path_of "$chosen")
+    file=$(path_of "fw 1.bin")
     if $windows; then
         # The line as written, its own line feed included.
         line="stmflshr -b 115200 -e 40 -w \\\"$(wine_escaped "$file")\\\" $port \\n"
@@ -255,27 +326,43 @@ run-success | run-failure)
         grep -qF "stmflshr -b 115200 -e 40 -w \"$file\" " "$work/app.log" \
             || fail "the command line is not in the output"
     fi
-    press_in "$(second_window)" Return
-    wait_for 5 sh -c "! xdotool search --onlyvisible --name '^kestrix-updater\$' | grep -q ." \
-        || fail "the result box did not close"
-    press_in "$(main_window)" Escape
-    wait_for_exit 10 || fail "the program did not end after its window closed"
-    [ "$status" -eq 0 ] || fail "exit status $status"
+    close_box
+    close_and_exit
+    ;;
+run-refused)
+    # An empty file never reaches the programmer; the box says why.
+    start_app
+    choose empty.bin
+    start_run
+    wait_for_box "#DC143C" 20
+    logged "Refusing to run: the firmware file $(path_of empty.bin) is empty" \
+        || fail "no refusal naming the file in the output"
+    in_output "stmflshr -b" && fail "a command line was run"
+    programmer_called && fail "the programmer was called"
+    if $windows; then
+        # A Windows message box copies its texts with Ctrl+C.
+        press_in "$(window_named "$box_title")" ctrl+c
+        wait_for 30 sh -c "xclip -o -selection clipboard 2>/dev/null | grep -qF 'The chosen file is empty.'" \
+            || fail "the box does not say why: $(xclip -o -selection clipboard 2>/dev/null)"
+    fi
+    close_box
+    close_and_exit
     ;;
 close-during-run)
-    STMFLSHR_STANDIN_STEP_SECONDS=1
-    FAKE_PROGRAMMER_SLEEP_MS=5000
+    hold
     start_app
-    choose_and_start "fw 1.bin"
-    sleep 2.5
+    choose "fw 1.bin"
+    start_run
+    wait_for 60 programmer_started || fail "the programmer did not start"
     import -window root "$artefacts/during-run.png"
-    has_second_window && fail "the run ended before the window was closed"
+    shown "$box_title" && fail "the run ended while the programmer was held"
     press_in "$(main_window)" Escape
-    wait_for 3 sh -c "! xdotool search --onlyvisible --name '^$title\$' | grep -q ." \
-        || fail "the window stayed visible"
+    wait_for 30 gone "$title" || fail "the window stayed visible"
+    wait_for 30 logged "Ending Thread, wait" || fail "the worker did not say it waits for the run"
     app_alive || fail "the program ended before its run finished"
     import -window root "$artefacts/after-close.png"
-    wait_for_exit 30 || fail "the program did not end after the run"
+    : >"$work/release"
+    wait_for_exit 60 || fail "the program did not end after the run"
     [ "$status" -eq 0 ] || fail "exit status $status"
     # The worker said it was waiting before the run's last output arrived.
     ending=$(first_line_with "Ending Thread, wait")
