@@ -210,6 +210,23 @@ void FakeProgrammer::removeFromPath()
     QFile::remove(programPath());
 }
 
+QByteArray firmwareImage()
+{
+    // Stack at 0x20002000, reset handler at 0x08000008 in Thumb code, where
+    // "b ." waits; the rest as erased flash holds it.
+    QByteArray image = QByteArray::fromHex("00200020"
+                                           "09000008"
+                                           "fee7");
+    return image.leftJustified(256, char(0xff));
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 void useShortShellTimeouts()
 {
     ShellSettings settings = ShellSettings::platformDefaults();

@@ -64,6 +64,12 @@ private:
     QByteArray m_oldPath;
 };
 
+// A firmware image the updater lets through: a start-up table whose reset
+// handler is an endless loop, in 256 bytes.
+QByteArray firmwareImage();
+// Writes a file, and the folders on its way; a firmware image unless told.
+bool writeFile(const QString &path, const QByteArray &bytes = firmwareImage());
+
 // Short waits so that tests of time-outs take seconds, not minutes.
 void useShortShellTimeouts();
 

@@ -97,6 +97,17 @@ private slots:
     void programmerPastTheLastWaitIsGoneBeforeTheVerdict();
 
 private:
+    // A firmware image under a folder of the test's own, by a name given
+    // with the separators the path is to have; refused names may name no
+    // file Windows can make.
+    QString image(const QString &name) const
+    {
+        const QString path = name.contains(QLatin1Char('/'))
+                ? m_files.path() + QLatin1Char('/') + name
+                : QDir::toNativeSeparators(m_files.path()) + QLatin1Char('\\') + name;
+        writeFile(path);
+        return path;
+    }
     // Runs one hand-over to its last signal: the shell in a folder of the
     // given name, and the updater in a folder of planted programs.
     QStringList run(const QString &port, const QString &file,
@@ -106,6 +117,7 @@ private:
 
     ShellSettings m_settings = ShellSettings::platformDefaults();
     HANDLE m_job = nullptr;
+    QTemporaryDir m_files;
 };
 
 void CmdShellTest::initTestCase()
@@ -229,21 +241,20 @@ void CmdShellTest::pathAndPort_data()
                              const QString &refusal) {
         newRowForEach(name, [&](QTestData &data) { data << file << port << refusal; });
     };
-    row("plain path", "C:\\fw\\kestrix.bin", "COM3", QString());
-    row("spaces", "C:\\Firmware Files\\new fw 1.bin", "COM3", QString());
-    row("& ^ ( ) ! ;", "C:\\fw\\a&b^c(d)e!f;g.bin", "COM3", QString());
-    row("forward slashes, as the chooser gives them", "Z:/tmp/Jos\u00e9 fw/fw 1.bin", "COM3",
-            QString());
+    row("plain path", "fw\\kestrix.bin", "COM3", QString());
+    row("spaces", "Firmware Files\\new fw 1.bin", "COM3", QString());
+    row("& ^ ( ) ! ;", "fw\\a&b^c(d)e!f;g.bin", "COM3", QString());
+    row("forward slashes, as the chooser gives them", "Jos\u00e9 fw/fw 1.bin", "COM3", QString());
     row("e acute and u umlaut, in both code pages",
-            QStringLiteral("C:\\Users\\Jos\u00e9\\Downloads\\f\u00fcr.bin"), "COM3", QString());
-    row("port with a space", "C:\\fw\\kestrix.bin", "COM 3", QString());
-    row("characters the console's code page lacks", QStringLiteral("C:\\fw\\\u65e5\u672c.bin"),
-            "COM3", "code page 437");
-    // A plain main() would be handed C:\fw\fw-O.bin, another file.
-    row("omega, which the ANSI code page lacks", QStringLiteral("C:\\fw\\fw-\u03a9.bin"), "COM3",
+            QStringLiteral("Users\\Jos\u00e9\\Downloads\\f\u00fcr.bin"), "COM3", QString());
+    row("port with a space", "fw\\kestrix.bin", "COM 3", QString());
+    row("characters the console's code page lacks", QStringLiteral("fw\\\u65e5\u672c.bin"), "COM3",
+            "code page 437");
+    // A plain main() would be handed fw\fw-O.bin, another file.
+    row("omega, which the ANSI code page lacks", QStringLiteral("fw\\fw-\u03a9.bin"), "COM3",
             "code page 1252");
-    row("%PATH%", "C:\\fw\\%PATH%.bin", "COM3", "percent sign");
-    row("double quote", "C:\\fw\\a\" & echo Done. & \".bin", "COM3", "double quote");
+    row("%PATH%", "fw\\%PATH%.bin", "COM3", "percent sign");
+    row("double quote", "fw\\a\" & echo Done. & \".bin", "COM3", "double quote");
 }
 
 void CmdShellTest::pathAndPort()
@@ -254,6 +265,7 @@ void CmdShellTest::pathAndPort()
     QFETCH(QString, refusal);
 
     FakeProgrammer fake { Arguments(form) };
+    file = image(file);
     LogCapture log;
     const DWORD before = processesStarted();
     const QStringList events = run(port, file);
@@ -284,7 +296,7 @@ void CmdShellTest::outcome_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("success");
 
-    const QString file = QStringLiteral("C:\\fw\\kestrix.bin");
+    const QString file = QStringLiteral("fw\\kestrix.bin");
     const QByteArray failed("Error: no answer from the device\n");
     QTest::newRow("programmer prints Done.") << QByteArray("Erasing\nWriting\nDone.\n") << true
                                              << QString() << false << file << true;
@@ -303,8 +315,8 @@ void CmdShellTest::outcome_data()
     // The chooser's path has forward slashes; the programmer prints it back
     // with Windows' own.
     QTest::newRow("file in a folder named Done. fw, programmer prints its path and fails")
-            << QByteArray("Cannot open {file}\n") << true << QString() << false
-            << "C:/Users/Jose/Done. fw/fw.bin" << false;
+            << QByteArray("Cannot open {file}\n") << true << QString() << false << "Done. fw/fw.bin"
+            << false;
     // Started from a folder holding cmd.exe, stmflshr.com and stmflshr.bat:
     // the system's shell runs, and it finds the programmer on PATH.
     QTest::newRow("planted programs in the current folder, programmer prints Done.")
@@ -326,6 +338,7 @@ void CmdShellTest::outcome()
     fake.setOutput(output);
     if (!programmerPresent)
         fake.removeFromPath();
+    file = image(file);
     const DWORD before = processesStarted();
     QCOMPARE(run(QStringLiteral("COM3"), file, shellFolder, planted),
             success ? successEvents : failureEvents);
@@ -375,7 +388,7 @@ void CmdShellTest::programmerPastTheLastWaitIsGoneBeforeTheVerdict()
             Qt::DirectConnection);
     QElapsedTimer timer;
     timer.start();
-    worker.transaction(QStringLiteral("COM3"), QStringLiteral("C:\\fw\\kestrix.bin"));
+    worker.transaction(QStringLiteral("COM3"), image(QStringLiteral("fw\\kestrix.bin")));
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, failureEvents, 30000);
     QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(programmerGone);

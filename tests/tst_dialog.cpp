@@ -320,7 +320,9 @@ void DialogTest::fileFieldShowsWhatStartHandsOver()
     Dialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    dialog.firmwareFile = QStringLiteral("/chosen/fw-1.0.bin");
+    QTemporaryDir folder;
+    dialog.firmwareFile = folder.filePath(QStringLiteral("chosen/fw-1.0.bin"));
+    QVERIFY(writeFile(dialog.firmwareFile));
     dialog.fileLineEdit->setText(dialog.firmwareFile);
 
     // Typed and pasted, as a user would try to name another file.
@@ -330,7 +332,7 @@ void DialogTest::fileFieldShowsWhatStartHandsOver()
     QTest::keyClick(dialog.fileLineEdit, Qt::Key_V, Qt::ControlModifier);
     QTest::keyClicks(dialog.fileLineEdit, QStringLiteral("/typed.bin"));
     QTest::keyClick(dialog.fileLineEdit, Qt::Key_Backspace);
-    QCOMPARE(dialog.fileLineEdit->text(), QStringLiteral("/chosen/fw-1.0.bin"));
+    QCOMPARE(dialog.fileLineEdit->text(), dialog.firmwareFile);
 
     ModalAnswerer answerer(clickOk);
     QTest::mouseClick(dialog.startButton, Qt::LeftButton);
@@ -344,23 +346,28 @@ void DialogTest::fileFieldShowsWhatStartHandsOver()
 void DialogTest::failureBoxDetail_data()
 {
     QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("shell");
     // Empty: the box must be exactly the plain failure box.
     QTest::addColumn<QString>("detail");
 
+    const QByteArray image = firmwareImage();
     QTest::newRow("refused: percent sign in the file name")
-            << "C:\\Downloads\\fw-100%.bin" << int(ShellKind::Cmd)
+            << "fw-100%.bin" << image << int(ShellKind::Cmd)
             << "The firmware file's name holds a percent sign";
     QTest::newRow("refused: double quote in a folder's name")
-            << "C:\\a\"b\\fw.bin" << int(ShellKind::Cmd)
+            << "a\"b/fw.bin" << image << int(ShellKind::Cmd)
             << "The name of a folder on the way to the firmware file holds a double quote";
+    QTest::newRow("refused: an empty file")
+            << "fw.bin" << QByteArray() << int(nativeShellKind()) << "The chosen file is empty.";
     QTest::newRow("the programmer printed no Done.")
-            << "/fw.bin" << int(nativeShellKind()) << QString();
+            << "fw.bin" << image << int(nativeShellKind()) << QString();
 }
 
 void DialogTest::failureBoxDetail()
 {
     QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
     QFETCH(int, shell);
     QFETCH(QString, detail);
     FakeProgrammer fake;
@@ -372,7 +379,10 @@ void DialogTest::failureBoxDetail()
 
     Dialog dialog;
     dialog.show();
-    dialog.firmwareFile = file;
+    QTemporaryDir folder;
+    dialog.firmwareFile = folder.filePath(file);
+    // Windows allows no double quote in a name; the name alone is refused.
+    writeFile(dialog.firmwareFile, bytes);
     QString text;
     QString informative;
     ModalAnswerer answerer([&](QWidget *modal) {
@@ -441,7 +451,9 @@ void DialogTest::wholeRunInOrder()
 
     Dialog dialog;
     dialog.show();
-    dialog.firmwareFile = QStringLiteral("/fw.bin");
+    QTemporaryDir folder;
+    dialog.firmwareFile = folder.filePath(QStringLiteral("fw.bin"));
+    QVERIFY(writeFile(dialog.firmwareFile));
 
     // Connected after the dialog's own connections, so each of these runs
     // just after the dialog's slot for the same signal and sees its result.

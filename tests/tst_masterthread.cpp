@@ -9,6 +9,8 @@
 
 #include <atomic>
 
+#include <sys/stat.h>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -44,12 +46,24 @@ private slots:
     void noFileGivesOnlySelectFileFirst();
     void outcome_data();
     void outcome();
-    void refusedLineStartsNoShell();
+    void refusedRunStartsNoShell_data();
+    void refusedRunStartsNoShell();
     void programmerGetsExactArguments_data();
     void programmerGetsExactArguments();
     void secondStartDuringRunStartsNothing();
     void destructionWaitsForTheRunsLastSignal();
     void endingTheShellEndsAllItStarted();
+
+private:
+    // A firmware image the run lets through, in a folder of the test's own.
+    QString image(const QString &name)
+    {
+        const QString path = m_files.filePath(name);
+        writeFile(path);
+        return path;
+    }
+
+    QTemporaryDir m_files;
 };
 
 void MasterThreadTest::idleDestructionReturnsAtOnce()
@@ -78,7 +92,7 @@ void MasterThreadTest::posixShellGreetsBeforeItsCommand()
     SignalRecorder recorder(&worker);
     QElapsedTimer timer;
     timer.start();
-    worker.transaction(QStringLiteral("ttyS0"), QStringLiteral("/fw.bin"));
+    worker.transaction(QStringLiteral("ttyS0"), image(QStringLiteral("fw.bin")));
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, successEvents, 90000);
     QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(log.messages().contains(QStringLiteral("\"Shell ready.\\n\"")));
@@ -152,14 +166,15 @@ void MasterThreadTest::outcome()
     SignalRecorder recorder(&worker);
     QElapsedTimer timer;
     timer.start();
-    worker.transaction(QStringLiteral("ttyS0"), QStringLiteral("/fw/new fw.bin"));
+    const QString file = image(QStringLiteral("new fw.bin"));
+    worker.transaction(QStringLiteral("ttyS0"), file);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, success ? successEvents : failureEvents, 15000);
     QVERIFY(worker.wait(1000));
     // Only a refused run has anything to tell the window beyond the verdict.
     QCOMPARE(worker.lastRefusal(), QString());
 
     const QStringList messages = log.messages();
-    QVERIFY(messages.contains("stmflshr -b 115200 -e 40 -w \"/fw/new fw.bin\" /dev/ttyS0 \n"));
+    QVERIFY(messages.contains("stmflshr -b 115200 -e 40 -w \"" + file + "\" /dev/ttyS0 \n"));
     if (!shellPresent) {
         const int at = messages.indexOf("Error starting sh process");
         QVERIFY(at >= 0);
@@ -175,26 +190,83 @@ void MasterThreadTest::outcome()
     }
 }
 
-void MasterThreadTest::refusedLineStartsNoShell()
+void MasterThreadTest::refusedRunStartsNoShell_data()
 {
-    // cmd.exe cannot be handed a percent sign safely: the run fails before
-    // any shell starts. /bin/sh stands in for cmd.exe here.
+    QTest::addColumn<int>("shell");
+    QTest::addColumn<QString>("name");
+    // What the file is: bytes, missing, folder, pipe or sparse (17 MiB).
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("advice");
+
+    const int posix = int(ShellKind::Posix);
+    // cmd.exe cannot be handed a percent sign safely; /bin/sh stands in for
+    // it here.
+    QTest::newRow("percent sign, for cmd.exe") << int(ShellKind::Cmd) << "%PATH%.bin"
+                                               << "bytes" << firmwareImage() << "percent sign";
+    QTest::newRow("empty file") << posix << "empty.bin"
+                                << "bytes" << QByteArray() << "The chosen file is empty.";
+    QTest::newRow("text file") << posix << "notes.bin"
+                               << "bytes" << QByteArray("Release notes\n").repeated(200)
+                               << "not firmware the Kestrix can start from";
+    QTest::newRow("image linked behind a boot loader")
+            << posix << "app.bin"
+            << "bytes" << QByteArray::fromHex("0050002001810008").leftJustified(3000, '\xff')
+            << "behind a boot loader";
+    QTest::newRow("file gone since it was chosen")
+            << posix << "gone.bin"
+            << "missing" << QByteArray() << "cannot be read (it is not there)";
+    QTest::newRow("a folder") << posix << "folder.bin"
+                              << "folder" << QByteArray() << "cannot be read (it is not a file)";
+    // Opening it would wait for a writer for ever.
+    QTest::newRow("a named pipe") << posix << "pipe.bin"
+                                  << "pipe" << QByteArray() << "cannot be read (it is not a file)";
+    QTest::newRow("17 MiB, sparse")
+            << posix << "huge.bin"
+            << "sparse" << QByteArray() << "larger than any Kestrix firmware can be";
+}
+
+void MasterThreadTest::refusedRunStartsNoShell()
+{
+    QFETCH(int, shell);
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, advice);
+
     FakeProgrammer fake;
     ShellSettings settings = ShellSettings::current();
-    settings.kind = ShellKind::Cmd;
+    settings.kind = ShellKind(shell);
     ShellSettings::setCurrent(settings);
+    QTemporaryDir folder;
+    const QString file = folder.filePath(name);
+    if (kind == QLatin1String("bytes")) {
+        QVERIFY(writeFile(file, bytes));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(file));
+    } else if (kind == QLatin1String("pipe")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    } else if (kind == QLatin1String("sparse")) {
+        QFile huge(file);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(17) << 20));
+    }
 
     LogCapture log;
     MasterThread worker;
     SignalRecorder recorder(&worker);
-    worker.transaction(QStringLiteral("COM3"), QStringLiteral("C:\\fw\\%PATH%.bin"));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.events, failureEvents, 5000);
+    worker.transaction(QStringLiteral("ttyS0"), file);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events, failureEvents, 10000);
     QVERIFY(worker.wait(1000));
     QVERIFY(fake.calls().isEmpty());
-    QVERIFY(worker.lastRefusal().contains(QStringLiteral("percent sign")));
+    QVERIFY2(worker.lastRefusal().contains(advice), qPrintable(worker.lastRefusal()));
+    QVERIFY(worker.lastRefusal().endsWith(QStringLiteral("The device was not touched.")));
+    // One line says what was refused and why; no shell said hello.
     const QStringList messages = log.messages();
-    QCOMPARE(messages.filter(QStringLiteral("Refusing to run")).size(), 1);
+    const QStringList refusals = messages.filter(QStringLiteral("Refusing to run"));
+    QCOMPARE(refusals.size(), 1);
+    QVERIFY2(refusals.first().contains(file), qPrintable(refusals.first()));
     QVERIFY(messages.filter(QStringLiteral("stmflshr -b")).isEmpty());
+    QVERIFY(messages.filter(QStringLiteral("Shell ready.")).isEmpty());
 }
 
 void MasterThreadTest::programmerGetsExactArguments_data()
@@ -234,6 +306,7 @@ void MasterThreadTest::programmerGetsExactArguments()
     const QString oldDir = QDir::currentPath();
     QDir::setCurrent(work.path());
     const QString file = work.filePath(name);
+    QVERIFY(writeFile(file));
 
     MasterThread worker;
     SignalRecorder recorder(&worker);
@@ -252,22 +325,23 @@ void MasterThreadTest::secondStartDuringRunStartsNothing()
     fake.hold();
     MasterThread worker;
     SignalRecorder recorder(&worker);
-    worker.transaction(QStringLiteral("ttyS0"), QStringLiteral("/first.bin"));
+    const QString first = image(QStringLiteral("first.bin"));
+    const QString second = image(QStringLiteral("second.bin"));
+    worker.transaction(QStringLiteral("ttyS0"), first);
     QVERIFY(fake.waitForCalls(1));
-    worker.transaction(QStringLiteral("ttyS1"), QStringLiteral("/second.bin"));
+    worker.transaction(QStringLiteral("ttyS1"), second);
     fake.release();
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, successEvents, 10000);
     QVERIFY(worker.wait(1000));
     QTest::qWait(100);
     QCOMPARE(recorder.events, successEvents);
-    QCOMPARE(fake.calls(),
-            QList<QList<QByteArray>> { expectedArguments("/first.bin", "/dev/ttyS0") });
+    QCOMPARE(fake.calls(), QList<QList<QByteArray>> { expectedArguments(first, "/dev/ttyS0") });
 
     // Once idle again, a hand-over runs with what it brings.
     recorder.events.clear();
-    worker.transaction(QStringLiteral("ttyS1"), QStringLiteral("/second.bin"));
+    worker.transaction(QStringLiteral("ttyS1"), second);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, successEvents, 10000);
-    QCOMPARE(fake.calls().value(1), expectedArguments("/second.bin", "/dev/ttyS1"));
+    QCOMPARE(fake.calls().value(1), expectedArguments(second, "/dev/ttyS1"));
 }
 
 void MasterThreadTest::destructionWaitsForTheRunsLastSignal()
@@ -281,7 +355,7 @@ void MasterThreadTest::destructionWaitsForTheRunsLastSignal()
     connect(
             worker, &MasterThread::failure, worker, [&] { lastSignalEmitted = true; },
             Qt::DirectConnection);
-    worker->transaction(QStringLiteral("ttyS0"), QStringLiteral("/fw.bin"));
+    worker->transaction(QStringLiteral("ttyS0"), image(QStringLiteral("fw.bin")));
     QVERIFY(fake.waitForCalls(1));
     QVERIFY(worker->isRunning());
     delete worker;

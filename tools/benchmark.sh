@@ -55,7 +55,7 @@ date +%s%N >"$work/end"
 exit \$status
 WRAPPER
 chmod +x "$work/path/stmflshr"
-printf 'benchmark image\n' >"$work/firmware.bin"
+sh "$top/tools/standin/make-sample-firmware.sh" "$work/firmware.bin"
 PATH="$work/path:$PATH" STMFLSHR_STANDIN_STEP_SECONDS=0.75 \
     "$bench/runbench" "$work/firmware.bin" "$work" >"$work/run" 2>/dev/null
 value() { awk -v key="$1" '$1 == key { print $2 }' "$work/run"; }

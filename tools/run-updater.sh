@@ -17,6 +17,9 @@ if ! command -v stmflshr >/dev/null 2>&1; then
     echo "NOTE: no stmflshr on PATH. Using the project's STAND-IN, which programs no device."
     PATH="$top/tools/standin:$PATH"
     export PATH
+    # A file the updater lets through, where Browse opens.
+    sh "$top/tools/standin/make-sample-firmware.sh" "$top/build/release/sample-firmware.bin"
+    echo "To try a run, choose sample-firmware.bin (a sample image, not Kestrix firmware)."
 fi
 
 # The program finds its animation, load.gif, in the folder it is started in.

@@ -1,5 +1,6 @@
 #include "masterthread.h"
 
+#include "firmwareimage.h"
 #include "flashcommand.h"
 #include "flashverdict.h"
 #include "shellprocess.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 
 // Handed over by transaction() in the GUI thread and read by the run in the
@@ -31,6 +33,32 @@ struct ShellRun
     // Set when the shell was never given the command.
     Refusal refusal;
 };
+
+// Reads the firmware file once, before anything runs, and closes it again:
+// the programmer writes whatever it is given and says "Done.", and a file
+// that cannot start the device leaves it without firmware.
+Refusal checkFirmwareFile(const QString &path)
+{
+    const QFileInfo info(path);
+    // Opening a pipe or a device for reading could wait for ever.
+    if (!info.exists())
+        return unreadableFirmwareRefusal(path, MasterThread::tr("it is not there"));
+    if (!info.isFile())
+        return unreadableFirmwareRefusal(path, MasterThread::tr("it is not a file"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return unreadableFirmwareRefusal(path, file.errorString());
+    qint64 size = file.size();
+    // A file too large to be firmware is never read whole.
+    QByteArray bytes;
+    if (size <= maximumFirmwareSize) {
+        bytes = file.read(maximumFirmwareSize + 1);
+        if (file.error() != QFileDevice::NoError)
+            return unreadableFirmwareRefusal(path, file.errorString());
+        size = bytes.size();
+    }
+    return firmwareImageRefusal(path, checkFirmwareImage(bytes, size));
+}
 
 // Writes the command to a new shell and waits for the shell to end.
 ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &settings)
@@ -133,13 +161,15 @@ void MasterThread::run()
             composeFlashCommand(firmwareFile, programmerPort(transactionPortName, settings.kind),
                     settings.kind, shellCodePages(settings.kind));
 
-    // A line the shell would read as code is never handed to it; the run
-    // then fails like any other, and the window says why.
-    qDebug("%s", qUtf8Printable(command.isValid() ? command.text : command.refusal.logLine));
+    // A line the shell would read as code, or a file that could not start
+    // the device, is never handed to the programmer; the run then fails like
+    // any other, and the window says why.
+    const Refusal refusal = command.isValid() ? checkFirmwareFile(firmwareFile) : command.refusal;
+    qDebug("%s", qUtf8Printable(refusal.isNull() ? command.text : refusal.logLine));
     emit response(statusProgrammingStarted);
     emit startgif();
 
-    const ShellRun shell = command.isValid() ? runThroughShell(command, settings) : ShellRun();
+    const ShellRun shell = refusal.isNull() ? runThroughShell(command, settings) : ShellRun();
     emit stopgif();
 
     if (shell.ended && flashSucceeded(shell.output, command)) {
@@ -147,9 +177,9 @@ void MasterThread::run()
         emit completion();
     } else {
         // Kept before the failure is reported, which is when the window reads it.
-        const Refusal &refusal = command.isValid() ? shell.refusal : command.refusal;
-        if (!refusal.isNull())
-            setLastRefusal(refusal.advice + QLatin1Char(' ') + tr("The device was not touched."));
+        const Refusal &why = refusal.isNull() ? shell.refusal : refusal;
+        if (!why.isNull())
+            setLastRefusal(why.advice + QLatin1Char(' ') + tr("The device was not touched."));
         emit response(statusProgrammingFailed);
         emit failure();
     }

@@ -1,0 +1,239 @@
+#include "firmwareimage.h"
+
+#include <QCoreApplication>
+#include <QList>
+
+#include <iterator>
+#include <map>
+#include <utility>
+
+namespace {
+
+constexpr quint64 flashStart = 0x08000000;
+constexpr quint64 bootAlias = 0x00000000;
+constexpr quint32 ramStart = 0x10000000;
+constexpr quint32 ramEnd = 0x3FFFFFFF;
+// Two little-endian words: the stack pointer and the reset handler.
+constexpr int vectorTableStart = 8;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("FirmwareImage", text);
+}
+
+QString hex(quint64 value)
+{
+    return QStringLiteral("0x%1").arg(value, 8, 16, QLatin1Char('0'));
+}
+
+quint32 littleEndianWord(const QByteArray &bytes, int at)
+{
+    quint32 word = 0;
+    for (int i = 3; i >= 0; --i)
+        word = (word << 8) | quint8(bytes.at(at + i));
+    return word;
+}
+
+// The start-up table of an image that lies in flash from `base`, over
+// `extent` bytes; an image linked at the boot alias starts as well.
+ImageCheck checkVectorTable(const QByteArray &table, quint64 extent)
+{
+    const quint32 stack = littleEndianWord(table, 0);
+    const quint32 reset = littleEndianWord(table, 4);
+    if (stack < ramStart || stack > ramEnd)
+        return { ImageProblem::StackNotInRam,
+            QStringLiteral("starts its stack at %1, outside RAM").arg(hex(stack)) };
+    if (!(reset & 1))
+        return { ImageProblem::ResetNotThumb,
+            QStringLiteral("has an even reset address, %1, which no Cortex-M can run")
+                    .arg(hex(reset)) };
+    const quint64 target = reset & ~quint64(1);
+    for (const quint64 base : { flashStart, bootAlias }) {
+        if (target >= base && target < base + extent)
+            return {};
+    }
+    return { ImageProblem::ResetOutsideImage,
+        QStringLiteral("has its reset address %1 outside the image, which lies from %2 to %3")
+                .arg(hex(reset), hex(flashStart), hex(flashStart + extent)) };
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+ImageCheck badHex(int line, const QString &what)
+{
+    return { ImageProblem::BadHex, QStringLiteral("line %1: %2").arg(line).arg(what) };
+}
+
+// Reads the file as the programmer does, then checks the data it places
+// lowest, which must be the start of flash.
+ImageCheck checkIntelHex(const QByteArray &text)
+{
+    enum RecordType { Data = 0, EndOfFile = 1, SegmentBase = 2, LinearBase = 4 };
+    std::map<quint64, QByteArray> data;
+    quint64 base = 0;
+    bool ended = false;
+    const QList<QByteArray> lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines.at(i);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.trimmed().isEmpty())
+            continue;
+        const int number = i + 1;
+        if (ended)
+            return badHex(number, QStringLiteral("text after the end-of-file record"));
+        if (!line.startsWith(':'))
+            return badHex(number, QStringLiteral("not a record"));
+        if (line.size() % 2 == 0 || line.size() < 11)
+            return badHex(number, QStringLiteral("a record of the wrong length"));
+        QByteArray record;
+        for (int at = 1; at < line.size(); at += 2) {
+            const int high = hexDigit(line.at(at));
+            const int low = hexDigit(line.at(at + 1));
+            if (high < 0 || low < 0)
+                return badHex(number, QStringLiteral("a character that is not a hex digit"));
+            record.append(char(high * 16 + low));
+        }
+        const int count = quint8(record.at(0));
+        if (record.size() != count + 5)
+            return badHex(number, QStringLiteral("a record of the wrong length"));
+        quint8 sum = 0;
+        for (const char byte : std::as_const(record))
+            sum += quint8(byte);
+        if (sum != 0)
+            return badHex(number, QStringLiteral("a wrong checksum"));
+        const quint64 offset = (quint64(quint8(record.at(1))) << 8) | quint8(record.at(2));
+        const QByteArray payload = record.mid(4, count);
+        const auto value = [&] {
+            return (quint64(quint8(payload.at(0))) << 8) | quint8(payload.at(1));
+        };
+        switch (quint8(record.at(3))) {
+        case Data:
+            if (count > 0)
+                data[base + offset] = payload;
+            break;
+        case EndOfFile:
+            ended = true;
+            break;
+        case SegmentBase:
+        case LinearBase:
+            if (count != 2)
+                return badHex(number, QStringLiteral("an address record of the wrong length"));
+            base = value() << (record.at(3) == LinearBase ? 16 : 4);
+            break;
+        case 3:
+        case 5:
+            // Where to start running: the device starts from its table.
+            break;
+        default:
+            return badHex(number, QStringLiteral("an unknown record type"));
+        }
+    }
+    if (!ended)
+        return badHex(lines.size(), QStringLiteral("no end-of-file record: it is cut off"));
+    if (data.empty())
+        return { ImageProblem::Empty, QStringLiteral("holds Intel HEX without data") };
+
+    const quint64 lowest = data.begin()->first;
+    if (lowest != flashStart)
+        return { ImageProblem::HexNotAtFlashStart,
+            QStringLiteral("holds Intel HEX whose data starts at %1, not at %2")
+                    .arg(hex(lowest), hex(flashStart)) };
+    const auto last = std::prev(data.end());
+    const quint64 extent = last->first + quint64(last->second.size()) - lowest;
+    // The table as it lies in flash, from records that follow on each other.
+    QByteArray table;
+    quint64 next = lowest;
+    for (auto it = data.begin();
+            it != data.end() && it->first == next && table.size() < vectorTableStart; ++it) {
+        table += it->second;
+        next += quint64(it->second.size());
+    }
+    if (table.size() < vectorTableStart)
+        return { ImageProblem::Truncated,
+            QStringLiteral("holds Intel HEX with %1 bytes at %2, less than a start-up table")
+                    .arg(table.size())
+                    .arg(hex(lowest)) };
+    return checkVectorTable(table, extent);
+}
+
+} // namespace
+
+ImageCheck checkFirmwareImage(const QByteArray &bytes, qint64 size)
+{
+    if (size > maximumFirmwareSize)
+        return { ImageProblem::TooLarge,
+            QStringLiteral("is %1 bytes long, more than any firmware (16 MiB)").arg(size) };
+    if (size == 0)
+        return { ImageProblem::Empty, QStringLiteral("is empty") };
+    if (bytes.startsWith(':'))
+        return checkIntelHex(bytes);
+    if (size < vectorTableStart)
+        return { ImageProblem::Truncated,
+            QStringLiteral("is %1 bytes long, shorter than a start-up table").arg(size) };
+    return checkVectorTable(bytes, quint64(size));
+}
+
+Refusal firmwareImageRefusal(const QString &path, const ImageCheck &check)
+{
+    if (check.isGood())
+        return {};
+    const QString chooseAgain = tr("Choose the firmware file from the Kestrix update.");
+    QString advice;
+    switch (check.problem) {
+    case ImageProblem::None:
+        break;
+    case ImageProblem::Empty:
+        advice = tr("The chosen file is empty.");
+        break;
+    case ImageProblem::Truncated:
+        advice = tr("The chosen file is too short to be firmware: it may have been cut off "
+                    "while it was copied or downloaded.");
+        break;
+    case ImageProblem::TooLarge:
+        advice = tr("The chosen file is larger than any Kestrix firmware can be.");
+        break;
+    case ImageProblem::StackNotInRam:
+    case ImageProblem::ResetNotThumb:
+        advice = tr("The chosen file is not firmware the Kestrix can start from: it does not "
+                    "begin as the device's firmware must.");
+        break;
+    case ImageProblem::ResetOutsideImage:
+        advice = tr("The chosen file is firmware built to start from elsewhere in the device's "
+                    "memory (behind a boot loader, say), not from the start, where it would be "
+                    "written; the device could not start from it.");
+        break;
+    case ImageProblem::BadHex:
+        advice = tr("The chosen file holds firmware as HEX text, but it is damaged (%1): it "
+                    "may have been cut off or changed.")
+                         .arg(check.detail);
+        break;
+    case ImageProblem::HexNotAtFlashStart:
+        advice = tr("The chosen file holds firmware as HEX text for another place in the "
+                    "device's memory than its start, where the device starts from.");
+        break;
+    }
+    const QString rule = check.problem == ImageProblem::BadHex
+            ? QStringLiteral("is not valid Intel HEX: ") + check.detail
+            : check.detail;
+    return { QStringLiteral("Refusing to run: the firmware file %1 %2").arg(path, rule),
+        advice + QLatin1Char(' ') + chooseAgain };
+}
+
+Refusal unreadableFirmwareRefusal(const QString &path, const QString &reason)
+{
+    return { QStringLiteral("Refusing to run: the firmware file %1 cannot be read: %2")
+                     .arg(path, reason),
+        tr("The chosen file cannot be read (%1). Check that it is still where it was chosen and "
+           "that you may read it, then choose it again.")
+                .arg(reason) };
+}
