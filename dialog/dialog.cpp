@@ -33,6 +33,10 @@ Dialog::Dialog(QWidget *parent)
 {
     // It shows the one path Start hands over; what is typed there would not be.
     fileLineEdit->setReadOnly(true);
+    // Screen readers name each field after its caption, and say which
+    // caption it has.
+    fileLabel->setBuddy(fileLineEdit);
+    portLabel->setBuddy(portComboBox);
 
     const QStringList ports = availableSerialPortNames();
     for (const QString &port : ports)
@@ -113,10 +117,13 @@ void Dialog::startGif()
 {
     gifLabel->setMovie(gifMovie);
     gifMovie->start();
+    // What the animation shows, for those who do not see it.
+    gifLabel->setAccessibleName(tr("Programming in progress"));
 }
 
 void Dialog::stopGif()
 {
     gifMovie->stop();
     gifLabel->setText(QStringLiteral("   "));
+    gifLabel->setAccessibleName(QString());
 }

@@ -3,6 +3,7 @@
 #include "statustexts.h"
 #include "testsupport.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
@@ -72,6 +73,8 @@ private slots:
     void workerErrorAndTimeoutChangeNothing();
     void showResponseReplacesTheWholeText();
     void animation();
+    void accessibleControls();
+    void tabOrder();
     void messageBox_data();
     void messageBox();
     void browseChoosesAndCancelEmpties();
@@ -192,15 +195,93 @@ void DialogTest::animation()
     dialog.stopGif();
     QCOMPARE(dialog.gifLabel->text(), QStringLiteral("   "));
 
+    // Three spaces, when idle: nothing to say.
+    QAccessibleInterface *animation = QAccessible::queryAccessibleInterface(dialog.gifLabel);
+    QVERIFY(animation);
+    QVERIFY(animation->text(QAccessible::Name).trimmed().isEmpty());
+
     dialog.startGif();
     QCOMPARE(dialog.gifLabel->movie(), dialog.gifMovie);
     QVERIFY(dialog.gifMovie->isValid());
     QCOMPARE(dialog.gifMovie->state(), QMovie::Running);
+    // Said, not only shown, while a run is in progress.
+    QCOMPARE(animation->role(), QAccessible::Animation);
+    QCOMPARE(animation->text(QAccessible::Name), QStringLiteral("Programming in progress"));
 
     dialog.stopGif();
     QCOMPARE(dialog.gifMovie->state(), QMovie::NotRunning);
     QVERIFY(!dialog.gifLabel->movie());
     QCOMPARE(dialog.gifLabel->text(), QStringLiteral("   "));
+    QVERIFY(animation->text(QAccessible::Name).trimmed().isEmpty());
+}
+
+void DialogTest::accessibleControls()
+{
+    fakeSerialPorts = QStringList { "ttyS0", "ttyUSB0" };
+    Dialog dialog;
+    dialog.show();
+    dialog.firmwareFile = QStringLiteral("/home/ana/fw.bin");
+    dialog.fileLineEdit->setText(dialog.firmwareFile);
+
+    struct Control
+    {
+        QWidget *widget;
+        QAccessible::Role role;
+        QString name;
+        QString value;
+        // The caption assistive technology reads for it.
+        QLabel *label;
+    };
+#ifdef Q_OS_WIN
+    // UI Automation names a combo box after its caption.
+    const QString portName = QStringLiteral("Serial port:");
+#else
+    // AT-SPI names it after its item, and finds the caption by relation.
+    const QString portName = QStringLiteral("ttyS0");
+#endif
+    const Control controls[] = {
+        { dialog.fileLineEdit, QAccessible::EditableText, "File:", "/home/ana/fw.bin",
+                dialog.fileLabel },
+        { dialog.browseButton, QAccessible::Button, "Browse", "", nullptr },
+        { dialog.portComboBox, QAccessible::ComboBox, portName, "ttyS0", dialog.portLabel },
+        { dialog.startButton, QAccessible::Button, "Start", "", nullptr },
+        { dialog.statusLabel, QAccessible::StaticText, statusNotRunning, "", nullptr },
+    };
+    for (const Control &control : controls) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(control.widget);
+        QVERIFY(iface);
+        QCOMPARE(iface->role(), control.role);
+        QCOMPARE(iface->text(QAccessible::Name), control.name);
+        QCOMPARE(iface->text(QAccessible::Value), control.value);
+        const auto labels = iface->relations(QAccessible::Label);
+        QCOMPARE(labels.size(), control.label ? 1 : 0);
+        if (control.label) {
+            QCOMPARE(labels.first().first->object(), control.label);
+            QCOMPARE(labels.first().first->text(QAccessible::Name), control.label->text());
+            // And the other way round: the caption says what it labels.
+            const auto labelled = labels.first().first->relations(QAccessible::Labelled);
+            QCOMPARE(labelled.size(), 1);
+            QCOMPARE(labelled.first().first->object(), control.widget);
+        }
+    }
+}
+
+void DialogTest::tabOrder()
+{
+    fakeSerialPorts = QStringList { "ttyS0" };
+    Dialog dialog;
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    // From the field the procedure starts with, in the order it is used.
+    QList<QWidget *> order { QApplication::focusWidget() };
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget();
+    }
+    QCOMPARE(order,
+            QList<QWidget *>({ dialog.fileLineEdit, dialog.browseButton, dialog.portComboBox,
+                    dialog.startButton, dialog.fileLineEdit }));
 }
 
 void DialogTest::messageBox_data()
