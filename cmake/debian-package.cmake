@@ -25,7 +25,20 @@ foreach(size 16 22 24 32 48 64 128 256)
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
         RENAME kestrix-updater.png)
 endforeach()
-install(FILES packaging/com.solvane.kestrixupdater.metainfo.xml
+# The developer in the form the system's AppStream reads: 1.0 (Debian 13)
+# takes <developer> and calls <developer_name> deprecated, which 0.16
+# (Debian 12) takes alone.
+execute_process(COMMAND appstreamcli --version OUTPUT_VARIABLE appstream_version
+    ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+string(REGEX MATCH "[0-9]+\\.[0-9]+(\\.[0-9]+)?" appstream_version "${appstream_version}")
+if(appstream_version AND appstream_version VERSION_LESS 1.0)
+    set(KESTRIX_METAINFO_DEVELOPER "  <developer_name>Solvane</developer_name>")
+else()
+    set(KESTRIX_METAINFO_DEVELOPER "  <developer id=\"com.solvane\">\n    <name>Solvane</name>\n  </developer>")
+endif()
+configure_file(packaging/com.solvane.kestrixupdater.metainfo.xml.in
+    com.solvane.kestrixupdater.metainfo.xml @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/com.solvane.kestrixupdater.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The manual page and the changelog go compressed, without a name or time

@@ -19,8 +19,9 @@ install(IMPORTED_RUNTIME_ARTIFACTS Qt5::QWindowsVistaStylePlugin LIBRARY DESTINA
 # MinGW's objdump and followed through the DLLs they name, so that a new one
 # cannot be forgotten. Windows' own DLLs are left out; any other that cannot
 # be found stops the install.
-# CMake looks a DLL up by its name in lower case, as Windows would find it;
-# on a case-sensitive system it finds Qt5Core.dll through a link so named.
+# CMake 3.25 looks a DLL up by its name in lower case, as Windows would find
+# it, and 3.31 by the name the import gives; on a case-sensitive system it
+# finds Qt5Core.dll through links of both names.
 if(CMAKE_HOST_WIN32)
     set(dll_search_dirs ${windows_runtime_dirs})
 else()
@@ -31,8 +32,12 @@ else()
         file(GLOB dlls ${dir}/*.dll)
         foreach(dll ${dlls})
             get_filename_component(name ${dll} NAME)
-            string(TOLOWER ${name} name)
-            file(CREATE_LINK ${dll} ${dll_search_dirs}/${name} SYMBOLIC)
+            string(TOLOWER ${name} lower_name)
+            foreach(link_name IN LISTS name lower_name)
+                if(NOT EXISTS ${dll_search_dirs}/${link_name})
+                    file(CREATE_LINK ${dll} ${dll_search_dirs}/${link_name} SYMBOLIC)
+                endif()
+            endforeach()
         endforeach()
     endforeach()
 endif()
@@ -84,7 +89,8 @@ set(CPACK_PACKAGE_NAME kestrix-updater)
 set(CPACK_PACKAGE_VENDOR "Solvane")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Solvane Firmware Updater for Kestrix")
 set(CPACK_PACKAGE_FILE_NAME kestrix-updater-${PROJECT_VERSION}-win64)
-set(CPACK_PACKAGE_INSTALL_DIRECTORY "Solvane\\Kestrix Updater")
+# Written into CPack's configuration as it stands, so escaped twice.
+set(CPACK_PACKAGE_INSTALL_DIRECTORY "Solvane\\\\Kestrix Updater")
 # The same key for every version, so that an upgrade leaves one entry.
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Solvane Kestrix Updater")
 # The zip is made beside the installer, from the same program folder.

@@ -36,8 +36,9 @@ done
 echo "$contents" | grep -q stmflshr && fail "the stand-in programmer is in the package"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5; do
-    echo "$depends" | grep -q "$library" || fail "Depends lacks $library: $depends"
+# Debian 13 names the libraries built with a 64-bit time_t ...t64.
+for library in 'libqt5core5(a|t64)' libqt5gui5 libqt5widgets5 libqt5serialport5; do
+    echo "$depends" | grep -Eq "$library" || fail "Depends lacks $library: $depends"
 done
 
 dpkg-deb -x "$deb" "$work/root"

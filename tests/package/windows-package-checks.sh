@@ -33,7 +33,10 @@ expect_entry() {
 # empties; the file dialog's state, which Qt keeps for every Qt program of the
 # user under QtProject; and the network cards Wine lists once a program asks.
 everything() {
-    (cd "$drive_c" && find . | grep -v '^\./users/[^/]*/Temp' | LC_ALL=C sort)
+    # The user's Temp folder is scratch: Wine 8 has it in the profile, Wine
+    # 10 where Windows has it, in AppData\Local.
+    (cd "$drive_c" && find . | grep -v -e '^\./users/[^/]*/Temp' -e '^\./users/[^/]*/AppData/Local/Temp' \
+        | LC_ALL=C sort)
     for hive in 'HKLM\Software' 'HKCU\Software'; do
         wine reg query "$hive" /s 2>/dev/null | tr -d '\r' | grep '^HKEY' \
             | grep -v -e '^HKEY_CURRENT_USER\\Software\\QtProject' -e '\\NetworkCards' \
