@@ -144,15 +144,17 @@ def choose(application, main, path):
              lambda: text_of(find(main, "text", "File:")) == path)
 
 
-def run_to_box(application, main, expected):
+def run(application, main, expected, while_running=lambda: None):
+    """Presses Start and reads the result box, then closes it with OK."""
     press(find(main, "button", "Start"))
+    while_running()
     box, text = wait_for("result box", lambda: box_text(application))
     for words in expected:
         if words not in text:
             fail(f"the result box says {text!r}, not {words!r}")
     press(wait_for("OK in the result box", lambda: find(box, "button", "OK")))
     wait_for("the result box to close", lambda: box_text(application) is None)
-    return text
+    print(f"result box: {' / '.join(expected)}")
 
 
 def main():
@@ -180,7 +182,10 @@ def main():
 
     # A status change reaches assistive technology as a change of name.
     changes = []
-    listener = lambda event: changes.append(event.any_data if isinstance(event.any_data, str) else event.source.name)
+
+    def listener(event):
+        changes.append(event.any_data if isinstance(event.any_data, str) else event.source.name)
+
     pyatspi.Registry.registerEventListener(listener, "object:property-change:accessible-name")
     press(find(main, "button", "Start"))
     wait_for("the status asking for a file, announced",
@@ -189,26 +194,21 @@ def main():
     print("status announced: Status: Please select the update file first!")
 
     # A run, said while it lasts, and its result.
+    def while_running():
+        animation = wait_for("animation said to be in progress",
+                             lambda: find(main, "animation", "Programming in progress"))
+        print(f"during the run: {animation.getRoleName()} '{animation.name}'")
+        open(release, "w").close()
+
     choose(application, main, os.path.join(folder, "fw 1.bin"))
-    press(find(main, "button", "Start"))
-    animation = wait_for("animation said to be in progress",
-                         lambda: find(main, "animation", "Programming in progress"))
-    print(f"during the run: {animation.getRoleName()} '{animation.name}'")
-    open(release, "w").close()
-    box, text = wait_for("result box", lambda: box_text(application))
-    if "Programming SUCCESSFUL" not in text:
-        fail(f"the result box says {text!r}")
-    press(find(box, "button", "OK"))
-    wait_for("the result box to close", lambda: box_text(application) is None)
+    run(application, main, ["Programming SUCCESSFUL"], while_running)
     wait_for("the animation to fall silent",
              lambda: all(a.getRole() != ROLES["animation"] for a in descendants(main)))
-    print("success box: Programming SUCCESSFUL")
 
     # A refused file: the box says why.
     choose(application, main, os.path.join(folder, "empty.bin"))
-    run_to_box(application, main, ["Programming FAILED!!!", "The chosen file is empty.",
-                                   "The device was not touched."])
-    print("failure box: The chosen file is empty.")
+    run(application, main, ["Programming FAILED!!!", "The chosen file is empty.",
+                            "The device was not touched."])
     pyatspi.Registry.deregisterEventListener(listener, "object:property-change:accessible-name")
     print("PASS (screen reader)")
 
