@@ -34,8 +34,9 @@ quint32 littleEndianWord(const QByteArray &bytes, int at)
     return word;
 }
 
-// The start-up table of an image that lies in flash from `base`, over
-// `extent` bytes; an image linked at the boot alias starts as well.
+// The start-up table of an image of `extent` bytes as it lies in flash from
+// its start; one linked at the boot alias, where flash also shows, starts
+// as well.
 ImageCheck checkVectorTable(const QByteArray &table, quint64 extent)
 {
     const quint32 stack = littleEndianWord(table, 0);

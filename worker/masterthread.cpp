@@ -40,9 +40,9 @@ struct ShellRun
 Refusal checkFirmwareFile(const QString &path)
 {
     const QFileInfo info(path);
-    // Opening a pipe or a device for reading could wait for ever.
     if (!info.exists())
         return unreadableFirmwareRefusal(path, MasterThread::tr("it is not there"));
+    // Opening a pipe or a device for reading could wait for ever.
     if (!info.isFile())
         return unreadableFirmwareRefusal(path, MasterThread::tr("it is not a file"));
     QFile file(path);
