@@ -24,12 +24,12 @@ case $(cat /etc/debian_version 2>/dev/null) in
     ;;
 esac
 [ "$(id -u)" -eq 0 ] || { echo "The Debian 13 run needs root (debootstrap, chroot, mounts)" >&2; exit 1; }
-for tool in debootstrap unshare; do
-    command -v "$tool" >/dev/null 2>&1 || {
-        echo "Installing debootstrap"
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap util-linux </dev/null
-    }
-done
+if ! command -v debootstrap >/dev/null 2>&1 || ! command -v unshare >/dev/null 2>&1; then
+    echo "Installing debootstrap"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends debootstrap util-linux </dev/null
+fi
 
 if [ ! -e "$root/.made" ]; then
     echo "=== making a Debian 13 root in $root"
