@@ -10,7 +10,8 @@
 # - a D-Bus session bus, named in DBUS_SESSION_BUS_ADDRESS;
 # - at-spi-bus-launcher on it: it answers org.a11y.Bus.GetAddress with the
 #   address of the accessibility bus it starts, on which D-Bus starts the
-#   registry (at-spi2-registryd) when Qt first calls it;
+#   registry (at-spi2-registryd) when first called; Qt joins it once, as it
+#   starts, so the registry is made to start before the program does;
 # - QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1: otherwise Qt connects only once
 #   org.a11y.Status says a screen reader is on, which a desktop's settings
 #   say and a bare session does not.
@@ -56,6 +57,22 @@ launcher=$(ls /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-
 [ -n "$launcher" ] || fail "no at-spi-bus-launcher (package at-spi2-core)"
 "$launcher" --launch-immediately >"$work/launcher.log" 2>&1 &
 launcher_pid=$!
+# Qt asks for the accessibility bus once, as it starts: the launcher must
+# own its name by then.
+launcher_ready() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'
+}
+wait_for 60 launcher_ready || fail "the accessibility bus did not come up: $(cat "$work/launcher.log")"
+# The registry starts when first called; the program's one call to join it
+# may time out while it starts on a busy machine, so it is called first.
+a11y_bus=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+    org.a11y.Bus.GetAddress | tr -d ' ')
+registry_ready() {
+    dbus-send --bus="$a11y_bus" --print-reply --dest=org.a11y.atspi.Registry \
+        /org/a11y/atspi/registry org.freedesktop.DBus.Peer.Ping
+}
+wait_for 120 registry_ready || fail "the accessibility registry did not start"
 
 sh "$here/../../tools/standin/make-sample-firmware.sh" "$folder/fw 1.bin"
 : >"$folder/empty.bin"
