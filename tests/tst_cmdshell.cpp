@@ -273,8 +273,9 @@ void CmdShellTest::pathAndPort()
     const QStringList messages = log.messages();
 
     if (refusal.isEmpty()) {
-        QCOMPARE(events, successEvents);
+        // The programmer first: the verdict follows from what it did.
         QCOMPARE(fake.calls(), QList<QList<QByteArray>> { expectedArguments(file, port) });
+        QCOMPARE(events, successEvents);
         QVERIFY(started > 0);
     } else {
         QCOMPARE(events, failureEvents);
