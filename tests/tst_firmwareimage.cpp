@@ -103,6 +103,17 @@ void FirmwareImageTest::check_data()
     QTest::newRow("HEX") << hex << qint64(-1) << ImageProblem::None;
     QTest::newRow("HEX with line feeds alone")
             << QByteArray(hex).replace("\r\n", "\n") << qint64(-1) << ImageProblem::None;
+    QTest::newRow("HEX with CR CR LF, converted twice")
+            << QByteArray(hex).replace("\r\n", "\r\r\n") << qint64(-1) << ImageProblem::None;
+    QTest::newRow("HEX with CR alone")
+            << QByteArray(hex).replace("\r\n", "\r") << qint64(-1) << ImageProblem::None;
+    // As a toolchain writes firmware linked at 0: no address record, and
+    // where to start in a start-segment record.
+    QTest::newRow("HEX from 0, with a start-segment record")
+            << QByteArray(intelHex(0, image(0x20005000, 0x000000c1, 256)))
+                       .replace(hexRecord(4, 0, QByteArray(2, '\0')),
+                               hexRecord(3, 0, QByteArray::fromHex("000000c1")))
+            << qint64(-1) << ImageProblem::None;
     QTest::newRow("HEX with a wrong checksum") << QByteArray(hex).replace(":10000000", ":10000001")
                                                << qint64(-1) << ImageProblem::BadHex;
     QTest::newRow("HEX with a character that is no hex digit")
@@ -111,6 +122,9 @@ void FirmwareImageTest::check_data()
             << hex.left(hex.size() / 2) << qint64(-1) << ImageProblem::BadHex;
     QTest::newRow("HEX whose data starts at 0x08008000")
             << intelHex(0x08008000, image(0x20005000, 0x08008101, 256)) << qint64(-1)
+            << ImageProblem::HexNotAtFlashStart;
+    QTest::newRow("HEX whose data starts at 0x00008000")
+            << intelHex(0x00008000, image(0x20005000, 0x00008101, 256)) << qint64(-1)
             << ImageProblem::HexNotAtFlashStart;
     QTest::newRow("HEX with no data")
             << hexRecord(1, 0, QByteArray()) << qint64(-1) << ImageProblem::Empty;

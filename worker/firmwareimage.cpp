@@ -82,11 +82,12 @@ ImageCheck checkIntelHex(const QByteArray &text)
     std::map<quint64, QByteArray> data;
     quint64 base = 0;
     bool ended = false;
-    const QList<QByteArray> lines = text.split('\n');
+    // Lines end in any run of CR and LF, as the programmer reads them: a
+    // file whose line ends were converted twice holds CR CR LF.
+    QList<QByteArray> lines = QByteArray(text).replace('\r', '\n').split('\n');
+    lines.removeAll(QByteArray());
     for (int i = 0; i < lines.size(); ++i) {
-        QByteArray line = lines.at(i);
-        if (line.endsWith('\r'))
-            line.chop(1);
+        const QByteArray &line = lines.at(i);
         if (line.trimmed().isEmpty())
             continue;
         const int number = i + 1;
@@ -144,11 +145,12 @@ ImageCheck checkIntelHex(const QByteArray &text)
     if (data.empty())
         return { ImageProblem::Empty, QStringLiteral("holds Intel HEX without data") };
 
+    // Data from 0 goes to the start of flash, as a binary image does.
     const quint64 lowest = data.begin()->first;
-    if (lowest != flashStart)
+    if (lowest != flashStart && lowest != bootAlias)
         return { ImageProblem::HexNotAtFlashStart,
-            QStringLiteral("holds Intel HEX whose data starts at %1, not at %2")
-                    .arg(hex(lowest), hex(flashStart)) };
+            QStringLiteral("holds Intel HEX whose data starts at %1, not at %2 or %3")
+                    .arg(hex(lowest), hex(flashStart), hex(bootAlias)) };
     const auto last = std::prev(data.end());
     const quint64 extent = last->first + quint64(last->second.size()) - lowest;
     // The table as it lies in flash, from records that follow on each other.
