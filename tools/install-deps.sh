@@ -8,12 +8,12 @@
 # Works as root or through sudo.
 set -eu
 
-packages="cmake g++ make qtbase5-dev libqt5serialport5-dev"
+packages="cmake g++ make dpkg-dev qtbase5-dev libqt5serialport5-dev"
 # What making the packages takes, signing and the zip included.
 release="dpkg-dev file appstream g++-mingw-w64-x86-64 xz-utils nsis zip osslsigncode git"
 case "${1:-}" in
 release) packages="$packages $release" ;;
-test) packages="$packages $release qt6-base-dev qt6-serialport-dev qt6-qpa-plugins xvfb xauth xdotool xclip imagemagick dbus-daemon dbus-bin at-spi2-core python3-pyatspi wine wine64 unzip lintian desktop-file-utils appstream hicolor-icon-theme openssl diffoscope" ;;
+test) packages="$packages $release qt6-base-dev qt6-serialport-dev qt6-qpa-plugins xvfb xauth xdotool xclip imagemagick dbus-daemon dbus-bin at-spi2-core python3-pyatspi wine wine64 unzip lintian desktop-file-utils appstream hicolor-icon-theme openssl diffoscope devscripts" ;;
 bench) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file libx11-dev" ;;
 esac
 

@@ -71,7 +71,7 @@ cmake --install "$build" --prefix "$work/folder" --strip >/dev/null || fail "cma
 (cd "$work/folder" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/expected"
 for file in kestrix-updater.exe Qt5Core.dll Qt5Gui.dll Qt5Widgets.dll Qt5SerialPort.dll \
     platforms/qwindows.dll imageformats/qgif.dll styles/qwindowsvistastyle.dll \
-    libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll load.gif licenses/README.txt \
+    libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll libssp-0.dll load.gif licenses/README.txt \
     licenses/LGPL-3.0.txt licenses/GPL-3.0.txt licenses/GCC-runtime-library-exception-3.1.txt \
     licenses/winpthreads.txt licenses/Solvane-Kestrix-Updater.txt; do
     grep -qxF "$file" "$work/expected" || fail "the program folder lacks $file"
@@ -91,6 +91,16 @@ for text in 'level="asInvoker"' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' \
     grep -qaF "$text" "$exe" || fail "the program's manifest lacks $text"
 done
 grep -qaE 'dpiAware|activeCodePage' "$exe" && fail "the program's manifest sets what is Qt's or the system's"
+# As Windows' own programs: ASLR, high-entropy ASLR and DEP, and the stack
+# protector, which it imports from libssp (in the folder, so in the
+# installer and the zip, whose files are checked against it).
+x86_64-w64-mingw32-objdump -p "$exe" >"$work/headers"
+for characteristic in DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT; do
+    grep -qE "^[[:space:]]+$characteristic\$" "$work/headers" \
+        || fail "kestrix-updater.exe lacks $characteristic: $(grep -A4 DllCharacteristics "$work/headers")"
+done
+sed -n '/DLL Name: libssp-0.dll/,/^$/p' "$work/headers" | grep -q '__stack_chk_fail' \
+    || fail "kestrix-updater.exe does not call the stack protector in libssp-0.dll"
 echo "Installer $(wc -c <"$installer") bytes, zip $(wc -c <"$zip") bytes; the program folder:"
 (cd "$work/folder" && find . -type f | LC_ALL=C sort | xargs ls -l | awk '{ print "  " $5 "  " $9 }')
 
