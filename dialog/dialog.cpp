@@ -106,9 +106,12 @@ void Dialog::showFailMessageBox()
 {
     QMessageBox msgBox;
     msgBox.setText(QStringLiteral("<FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>"));
-    // A run the updater refused never reached the device; saying so keeps
-    // the user from moving jumpers and retrying a device that is fine.
-    msgBox.setInformativeText(masterThread.lastRefusal());
+    // Why, and what to do: a run the updater refused never reached the
+    // device, and one that did may have left it half-written. What the
+    // programmer itself printed is one click away.
+    const FailureReport report = masterThread.lastFailure();
+    msgBox.setInformativeText(report.advice);
+    msgBox.setDetailedText(report.details);
     msgBox.setStandardButtons(QMessageBox::Ok);
     msgBox.exec();
 }

@@ -1,7 +1,7 @@
 // Takes the flash programmer's place in tests. Environment variables say what
 // it does: record its arguments, wait until a file exists, sleep, print a
-// text, sleep again, tell its process id, its parent's and the file it runs
-// from.
+// text and an error, sleep again or crash, tell its process id, its
+// parent's and the file it runs from.
 // Built for Windows, it takes its arguments in one of the two ways Windows
 // programs do: the wide command line, split by the system, or, built with
 // FAKE_PROGRAMMER_NARROW, the argv of a plain main(), which Windows makes in
@@ -19,6 +19,7 @@
 #include <tlhelp32.h>
 #else
 #include <chrono>
+#include <csignal>
 #include <thread>
 #include <unistd.h>
 #endif
@@ -85,6 +86,13 @@ void sleepMs(int msecs)
 {
     Sleep(msecs);
 }
+
+// As an access violation ends a program, without the dialog a crash
+// handler would show.
+void crash()
+{
+    TerminateProcess(GetCurrentProcess(), 0xC0000005);
+}
 #else
 std::vector<std::string> arguments(int argc, char **argv)
 {
@@ -111,6 +119,12 @@ std::string executable()
 void sleepMs(int msecs)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(msecs));
+}
+
+void crash()
+{
+    std::signal(SIGSEGV, SIG_DFL);
+    std::raise(SIGSEGV);
 }
 #endif
 } // namespace
@@ -149,9 +163,14 @@ int main(int argc, char *argv[])
             text.replace(at, 6, file);
         std::fputs(text.c_str(), stdout);
     }
+    if (const char *error = std::getenv("FAKE_PROGRAMMER_ERROR"))
+        std::fputs(error, stderr);
     // A programmer that reports progress and goes on writing: what it printed
     // must reach the updater while it still runs.
     std::fflush(stdout);
+    std::fflush(stderr);
+    if (std::getenv("FAKE_PROGRAMMER_CRASH"))
+        crash();
     if (const char *sleep = std::getenv("FAKE_PROGRAMMER_SLEEP_AFTER_MS"))
         sleepMs(std::atoi(sleep));
     return 0;

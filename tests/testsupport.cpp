@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "masterthread.h"
+#include "preflight.h"
 #include "shellsettings.h"
 #include "statustexts.h"
 
@@ -29,6 +30,16 @@ const char pathSeparator = ';';
 const QString executableSuffix;
 const char pathSeparator = ':';
 #endif
+
+QStringList deniedPorts;
+
+// As the system answers for a port of the group dialout.
+PortAccess fakePortAccess(const QString &devicePath)
+{
+    if (!deniedPorts.contains(QFileInfo(devicePath).fileName()))
+        return {};
+    return { true, QStringLiteral("Permission denied"), QStringLiteral("dialout"), true };
+}
 
 QMutex logMutex;
 QStringList logMessages;
@@ -110,6 +121,8 @@ FakeProgrammer::FakeProgrammer(Arguments arguments)
     qputenv("FAKE_PROGRAMMER_PIDFILE", QFile::encodeName(m_dir.filePath(QStringLiteral("pid"))));
     qunsetenv("FAKE_PROGRAMMER_HOLD");
     setOutput("Done.\n");
+    setErrorOutput(QByteArray());
+    setCrash(false);
     setSleepMs(0);
     setSleepAfterOutputMs(0);
 }
@@ -144,6 +157,22 @@ QString FakeProgrammer::programPath() const
 void FakeProgrammer::setOutput(const QByteArray &output)
 {
     qputenv("FAKE_PROGRAMMER_OUTPUT", output);
+}
+
+void FakeProgrammer::setErrorOutput(const QByteArray &errors)
+{
+    if (errors.isEmpty())
+        qunsetenv("FAKE_PROGRAMMER_ERROR");
+    else
+        qputenv("FAKE_PROGRAMMER_ERROR", errors);
+}
+
+void FakeProgrammer::setCrash(bool crash)
+{
+    if (crash)
+        qputenv("FAKE_PROGRAMMER_CRASH", "1");
+    else
+        qunsetenv("FAKE_PROGRAMMER_CRASH");
 }
 
 void FakeProgrammer::setSleepMs(int msecs)
@@ -238,6 +267,15 @@ void useShortShellTimeouts()
     settings.finishTimeout = 5000ms;
     settings.endGraceTimeout = 500ms;
     ShellSettings::setCurrent(settings);
+}
+
+extern QStringList fakeSerialPorts;
+
+void usePorts(const QStringList &present, const QStringList &denied)
+{
+    fakeSerialPorts = present;
+    deniedPorts = denied;
+    setPortAccessProbe(fakePortAccess);
 }
 
 int execTest(QObject *test, int argc, char *argv[])

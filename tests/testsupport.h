@@ -38,6 +38,10 @@ public:
 
     QString dir() const { return m_dir.path(); }
     void setOutput(const QByteArray &output);
+    // What it writes to standard error after its output, and whether it
+    // then crashes.
+    void setErrorOutput(const QByteArray &errors);
+    void setCrash(bool crash);
     void setSleepMs(int msecs);
     // How long it goes on running once it has printed its output.
     void setSleepAfterOutputMs(int msecs);
@@ -72,6 +76,10 @@ bool writeFile(const QString &path, const QByteArray &bytes = firmwareImage());
 
 // Short waits so that tests of time-outs take seconds, not minutes.
 void useShortShellTimeouts();
+
+// The ports the system lists, each one the user may open but those denied:
+// tests never depend on the machine's own ports or on who runs them.
+void usePorts(const QStringList &present, const QStringList &denied = QStringList());
 
 // What SignalRecorder records of a whole run, by its outcome.
 extern const QStringList successEvents;

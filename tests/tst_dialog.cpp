@@ -63,7 +63,7 @@ class DialogTest : public QObject
 private slots:
     void init()
     {
-        fakeSerialPorts.clear();
+        usePorts({});
         useShortShellTimeouts();
     }
 
@@ -398,6 +398,7 @@ void DialogTest::fileFieldShowsWhatStartHandsOver()
 {
     FakeProgrammer fake;
     useShortShellTimeouts();
+    usePorts({ "ttyS0" });
     Dialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -420,7 +421,7 @@ void DialogTest::fileFieldShowsWhatStartHandsOver()
     QVERIFY(dialog.masterThread.wait(10000));
     QTRY_COMPARE(answerer.answered, 1);
     QCOMPARE(transactionFirmwareFile, dialog.fileLineEdit->text());
-    QCOMPARE(transactionPortName, QString());
+    QCOMPARE(transactionPortName, QStringLiteral("ttyS0"));
     QCOMPARE(fake.calls().value(0).value(5), dialog.fileLineEdit->text().toUtf8());
 }
 
@@ -429,20 +430,26 @@ void DialogTest::failureBoxDetail_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("shell");
-    // Empty: the box must be exactly the plain failure box.
-    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("advice");
+    // What "Show Details..." shows: what the programmer printed.
+    QTest::addColumn<QString>("details");
 
     const QByteArray image = firmwareImage();
     QTest::newRow("refused: percent sign in the file name")
             << "fw-100%.bin" << image << int(ShellKind::Cmd)
-            << "The firmware file's name holds a percent sign";
+            << "The firmware file's name holds a percent sign" << QString();
     QTest::newRow("refused: double quote in a folder's name")
             << "a\"b/fw.bin" << image << int(ShellKind::Cmd)
-            << "The name of a folder on the way to the firmware file holds a double quote";
-    QTest::newRow("refused: an empty file")
-            << "fw.bin" << QByteArray() << int(nativeShellKind()) << "The chosen file is empty.";
+            << "The name of a folder on the way to the firmware file holds a double quote"
+            << QString();
+    QTest::newRow("refused: an empty file") << "fw.bin" << QByteArray() << int(nativeShellKind())
+                                            << "The chosen file is empty." << QString();
+    QTest::newRow("refused: no port") << "fw.bin" << image << int(nativeShellKind())
+                                      << "No serial port was found" << QString();
     QTest::newRow("the programmer printed no Done.")
-            << "fw.bin" << image << int(nativeShellKind()) << QString();
+            << "fw.bin" << image << int(nativeShellKind())
+            << "The flash programmer did not report success."
+            << "Output:\nError: no answer from the device\n\nError output:\nFailed to init device";
 }
 
 void DialogTest::failureBoxDetail()
@@ -450,9 +457,13 @@ void DialogTest::failureBoxDetail()
     QFETCH(QString, file);
     QFETCH(QByteArray, bytes);
     QFETCH(int, shell);
-    QFETCH(QString, detail);
+    QFETCH(QString, advice);
+    QFETCH(QString, details);
     FakeProgrammer fake;
     fake.setOutput("Error: no answer from the device\n");
+    fake.setErrorOutput("Failed to init device\n");
+    if (!advice.startsWith(QLatin1String("No serial port")))
+        usePorts({ "ttyS0" });
     useShortShellTimeouts();
     ShellSettings settings = ShellSettings::current();
     settings.kind = ShellKind(shell);
@@ -466,11 +477,13 @@ void DialogTest::failureBoxDetail()
     writeFile(dialog.firmwareFile, bytes);
     QString text;
     QString informative;
+    QString detailed;
     ModalAnswerer answerer([&](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         QVERIFY(box);
         text = box->text();
         informative = box->informativeText();
+        detailed = box->detailedText();
         clickOk(box);
     });
     QTest::mouseClick(dialog.startButton, Qt::LeftButton);
@@ -478,15 +491,12 @@ void DialogTest::failureBoxDetail()
 
     QCOMPARE(text, QStringLiteral("<FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>"));
     QCOMPARE(dialog.statusLabel->text(), statusProgrammingFailed);
-    if (detail.isEmpty()) {
-        QCOMPARE(informative, QString());
-        QCOMPARE(fake.calls().size(), 1);
-    } else {
-        QVERIFY2(informative.startsWith(detail), qPrintable(informative));
-        QVERIFY2(informative.endsWith(QStringLiteral("The device was not touched.")),
-                qPrintable(informative));
-        QVERIFY(fake.calls().isEmpty());
-    }
+    QVERIFY2(informative.startsWith(advice), qPrintable(informative));
+    QCOMPARE(detailed, details);
+    // A refused run never reached the programmer, and so not the device.
+    const bool refused = details.isEmpty();
+    QCOMPARE(fake.calls().size(), refused ? 0 : 1);
+    QCOMPARE(informative.endsWith(QStringLiteral("The device was not touched.")), refused);
 }
 
 void DialogTest::startWithoutFileOnlyAsksForOne()

@@ -38,7 +38,11 @@ class MasterThreadTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { useShortShellTimeouts(); }
+    void init()
+    {
+        useShortShellTimeouts();
+        usePorts({ "ttyS0", "ttyS1", "ttyUSB0", "x; touch PWNED" });
+    }
     void cleanupTestCase() { ShellSettings::setCurrent(ShellSettings::platformDefaults()); }
 
     void idleDestructionReturnsAtOnce();
@@ -115,46 +119,62 @@ void MasterThreadTest::noFileGivesOnlySelectFileFirst()
 void MasterThreadTest::outcome_data()
 {
     QTest::addColumn<QByteArray>("output");
+    // Written to standard error after the output; then it may crash.
+    QTest::addColumn<QByteArray>("errors");
+    QTest::addColumn<bool>("crash");
     QTest::addColumn<int>("sleepMs");
     QTest::addColumn<int>("sleepAfterMs");
-    QTest::addColumn<bool>("programmerPresent");
     QTest::addColumn<bool>("shellPresent");
-    QTest::addColumn<bool>("success");
+    // Empty: success. Else what the failure box says, and shows in details.
+    QTest::addColumn<QString>("advice");
+    QTest::addColumn<QString>("details");
 
+    const QByteArray none;
+    const QString noSuccess = QStringLiteral("did not report success");
     QTest::newRow("Done. inside a longer line")
-            << QByteArray("50%\nall Done.really\n") << 0 << 0 << true << true << true;
-    QTest::newRow("Done. after a slow start")
-            << QByteArray("Done.\n") << 1500 << 0 << true << true << true;
-    QTest::newRow("no Done.") << QByteArray("Error: no answer\n") << 0 << 0 << true << true
-                              << false;
-    QTest::newRow("done. in another case")
-            << QByteArray("done.\n") << 0 << 0 << true << true << false;
-    QTest::newRow("programmer missing")
-            << QByteArray("Done.\n") << 0 << 0 << false << true << false;
-    QTest::newRow("shell not started") << QByteArray("Done.\n") << 0 << 0 << true << false << false;
-    QTest::newRow("past the time-out")
-            << QByteArray("Done.\n") << 60000 << 0 << true << true << false;
+            << QByteArray("50%\nall Done.really\n") << none << false << 0 << 0 << true << QString()
+            << QString();
+    QTest::newRow("Done. after a slow start") << QByteArray("Done.\n") << none << false << 1500 << 0
+                                              << true << QString() << QString();
+    QTest::newRow("no Done.") << QByteArray("Error: no answer\n") << none << false << 0 << 0 << true
+                              << noSuccess << "Output:\nError: no answer";
+    QTest::newRow("done. in another case") << QByteArray("done.\n") << none << false << 0 << 0
+                                           << true << noSuccess << "Output:\ndone.";
+    QTest::newRow("its error on standard error")
+            << QByteArray("Writing 25%\n") << QByteArray("Failed to init device.\n") << false << 0
+            << 0 << true << noSuccess << "Error output:\nFailed to init device.";
+    QTest::newRow("a crash mid-write")
+            << QByteArray("Writing 25%\n") << none << true << 0 << 0 << true << noSuccess
+            << "Output:\nWriting 25%\n\nError output:\nSegmentation fault";
+    QTest::newRow("shell not started") << QByteArray("Done.\n") << none << false << 0 << 0 << false
+                                       << "could not start the system's command shell" << QString();
+    QTest::newRow("past the time-out") << QByteArray("Done.\n") << none << false << 60000 << 0
+                                       << true << "had not finished after 3 seconds" << QString();
     // Cut off mid-write: what it printed before says nothing of the device.
     QTest::newRow("Done. then past the time-out")
-            << QByteArray("Erasing 40 pages ... Done.\nWriting\n") << 0 << 60000 << true << true
-            << false;
+            << QByteArray("Erasing 40 pages ... Done.\nWriting\n") << none << false << 0 << 60000
+            << true << "stopped in the middle of writing"
+            << "Output:\nErasing 40 pages";
 }
 
 void MasterThreadTest::outcome()
 {
     QFETCH(QByteArray, output);
+    QFETCH(QByteArray, errors);
+    QFETCH(bool, crash);
     QFETCH(int, sleepMs);
     QFETCH(int, sleepAfterMs);
-    QFETCH(bool, programmerPresent);
     QFETCH(bool, shellPresent);
-    QFETCH(bool, success);
+    QFETCH(QString, advice);
+    QFETCH(QString, details);
+    const bool success = advice.isEmpty();
 
     FakeProgrammer fake;
     fake.setOutput(output);
+    fake.setErrorOutput(errors);
+    fake.setCrash(crash);
     fake.setSleepMs(sleepMs);
     fake.setSleepAfterOutputMs(sleepAfterMs);
-    if (!programmerPresent)
-        fake.removeFromPath();
     ShellSettings settings = ShellSettings::current();
     if (!shellPresent)
         settings.program = QStringLiteral("/nonexistent/sh");
@@ -170,11 +190,16 @@ void MasterThreadTest::outcome()
     worker.transaction(QStringLiteral("ttyS0"), file);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, success ? successEvents : failureEvents, 15000);
     QVERIFY(worker.wait(1000));
-    // Only a refused run has anything to tell the window beyond the verdict.
-    QCOMPARE(worker.lastRefusal(), QString());
+    const FailureReport report = worker.lastFailure();
+    QVERIFY2(report.advice.contains(advice), qPrintable(report.advice));
+    QVERIFY2(report.details.contains(details), qPrintable(report.details));
+    QCOMPARE(report.advice.contains(QStringLiteral("not touched")), !shellPresent);
 
     const QStringList messages = log.messages();
     QVERIFY(messages.contains("stmflshr -b 115200 -e 40 -w \"" + file + "\" /dev/ttyS0 \n"));
+    // The debug log holds what went to standard error too.
+    if (!errors.isEmpty())
+        QVERIFY(messages.contains(QString::fromUtf8(errors)));
     if (!shellPresent) {
         const int at = messages.indexOf("Error starting sh process");
         QVERIFY(at >= 0);
@@ -195,11 +220,14 @@ void MasterThreadTest::refusedRunStartsNoShell_data()
     QTest::addColumn<int>("shell");
     QTest::addColumn<QString>("name");
     // What the file is: bytes, missing, folder, pipe or sparse (17 MiB).
+    // Or what else is wrong: no port, a port gone or not the user's, no
+    // programmer.
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("advice");
 
     const int posix = int(ShellKind::Posix);
+    const QByteArray good = firmwareImage();
     // cmd.exe cannot be handed a percent sign safely; /bin/sh stands in for
     // it here.
     QTest::newRow("percent sign, for cmd.exe") << int(ShellKind::Cmd) << "%PATH%.bin"
@@ -224,6 +252,16 @@ void MasterThreadTest::refusedRunStartsNoShell_data()
     QTest::newRow("17 MiB, sparse")
             << posix << "huge.bin"
             << "sparse" << QByteArray() << "larger than any Kestrix firmware can be";
+    QTest::newRow("no port at all") << posix << "fw.bin"
+                                    << "no port" << good << "No serial port was found";
+    QTest::newRow("the port is gone") << posix << "fw.bin"
+                                      << "port gone" << good << "ttyS0 is no longer there";
+    QTest::newRow("the port is not the user's to open")
+            << posix << "fw.bin"
+            << "port denied" << good << "sudo adduser $USER dialout";
+    QTest::newRow("no programmer on PATH")
+            << posix << "fw.bin"
+            << "no programmer" << good << "stmflshr was not found in any folder on PATH";
 }
 
 void MasterThreadTest::refusedRunStartsNoShell()
@@ -249,22 +287,36 @@ void MasterThreadTest::refusedRunStartsNoShell()
     } else if (kind == QLatin1String("sparse")) {
         QFile huge(file);
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(17) << 20));
+    } else if (kind != QLatin1String("missing")) {
+        QVERIFY(writeFile(file, bytes));
     }
+    QString port = QStringLiteral("ttyS0");
+    if (kind == QLatin1String("no port"))
+        port.clear();
+    else if (kind == QLatin1String("port gone"))
+        usePorts({ "ttyS1" });
+    else if (kind == QLatin1String("port denied"))
+        usePorts({ "ttyS0" }, { "ttyS0" });
+    else if (kind == QLatin1String("no programmer"))
+        fake.removeFromPath();
 
     LogCapture log;
     MasterThread worker;
     SignalRecorder recorder(&worker);
-    worker.transaction(QStringLiteral("ttyS0"), file);
+    worker.transaction(port, file);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, failureEvents, 10000);
     QVERIFY(worker.wait(1000));
     QVERIFY(fake.calls().isEmpty());
-    QVERIFY2(worker.lastRefusal().contains(advice), qPrintable(worker.lastRefusal()));
-    QVERIFY(worker.lastRefusal().endsWith(QStringLiteral("The device was not touched.")));
+    const FailureReport report = worker.lastFailure();
+    QVERIFY2(report.advice.contains(advice), qPrintable(report.advice));
+    QVERIFY(report.advice.endsWith(QStringLiteral("The device was not touched.")));
+    QCOMPARE(report.details, QString());
     // One line says what was refused and why; no shell said hello.
     const QStringList messages = log.messages();
     const QStringList refusals = messages.filter(QStringLiteral("Refusing to run"));
     QCOMPARE(refusals.size(), 1);
-    QVERIFY2(refusals.first().contains(file), qPrintable(refusals.first()));
+    const QStringList notAboutTheFile = { "no port", "port gone", "port denied", "no programmer" };
+    QCOMPARE(refusals.first().contains(file), !notAboutTheFile.contains(kind));
     QVERIFY(messages.filter(QStringLiteral("stmflshr -b")).isEmpty());
     QVERIFY(messages.filter(QStringLiteral("Shell ready.")).isEmpty());
 }
@@ -279,8 +331,6 @@ void MasterThreadTest::programmerGetsExactArguments_data()
                             << "ttyUSB0" << QByteArray("/dev/ttyUSB0");
     QTest::newRow("non-ASCII") << QStringLiteral("gr\u00fc\u00dfe-\u65e5.bin") << "ttyUSB0"
                                << QByteArray("/dev/ttyUSB0");
-    QTest::newRow("empty port") << "fw.bin"
-                                << "" << QByteArray();
     QTest::newRow("command substitution") << "fw$(touch PWNED).bin"
                                           << "ttyS0" << QByteArray("/dev/ttyS0");
     QTest::newRow("backquote") << "fw`touch PWNED`.bin"

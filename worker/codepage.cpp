@@ -45,6 +45,18 @@ constexpr char16_t cp1252High[128] = {
 };
 // clang-format on
 
+QString decodeWithTable(const QByteArray &bytes, const char16_t (&high)[128])
+{
+    QString out;
+    out.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto code = quint8(byte);
+        const char16_t c = code < 0x80 ? char16_t(code) : high[code - 0x80];
+        out += c ? QChar(c) : QChar(QChar::ReplacementCharacter);
+    }
+    return out;
+}
+
 std::optional<QByteArray> encodeWithTable(const QString &text, const char16_t (&high)[128])
 {
     QByteArray out;
@@ -82,4 +94,13 @@ std::optional<QByteArray> encodeInCodePage(const QString &text, unsigned codePag
     if (codePage == 1252)
         return encodeWithTable(text, cp1252High);
     return std::nullopt;
+}
+
+QString decodeFromCodePage(const QByteArray &bytes, unsigned codePage)
+{
+    if (codePage == 437)
+        return decodeWithTable(bytes, cp437High);
+    if (codePage == 1252)
+        return decodeWithTable(bytes, cp1252High);
+    return QString::fromUtf8(bytes);
 }

@@ -22,4 +22,8 @@ unsigned ansiCodePage();
 // place of its own there: a look-alike in its place would name another file.
 std::optional<QByteArray> encodeInCodePage(const QString &text, unsigned codePage);
 
+// Bytes as a reader of the code page takes them; what it cannot read shows
+// as the replacement character.
+QString decodeFromCodePage(const QByteArray &bytes, unsigned codePage);
+
 #endif // CODEPAGE_H

@@ -81,3 +81,16 @@ std::optional<QByteArray> encodeInCodePage(const QString &text, unsigned codePag
         return std::nullopt;
     return encoded;
 }
+
+QString decodeFromCodePage(const QByteArray &bytes, unsigned codePage)
+{
+    if (bytes.isEmpty())
+        return QString();
+    const int length =
+            MultiByteToWideChar(codePage, 0, bytes.constData(), bytes.size(), nullptr, 0);
+    if (length <= 0)
+        return QString::fromLatin1(bytes);
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.constData(), bytes.size(), wide.data(), length);
+    return QString::fromStdWString(wide);
+}

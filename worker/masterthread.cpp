@@ -3,6 +3,8 @@
 #include "firmwareimage.h"
 #include "flashcommand.h"
 #include "flashverdict.h"
+#include "preflight.h"
+#include "serialports.h"
 #include "shellprocess.h"
 #include "shellsettings.h"
 #include "statustexts.h"
@@ -25,8 +27,13 @@ int msecs(std::chrono::milliseconds timeout)
 
 struct ShellRun
 {
-    // What the shell wrote to standard output after it was given the command.
+    // What the shell wrote to standard output after it was given the
+    // command, and to standard error all along: a programmer writes its
+    // errors there.
     QByteArray output;
+    QByteArray errors;
+    // Why the shell did not start, if it did not.
+    QString startError;
     // Whether the shell had ended by the end of the last wait. A programmer
     // still running then is cut off mid-write, whatever it printed so far.
     bool ended = false;
@@ -67,10 +74,12 @@ ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &setti
     process.setWorkingDirectory(settings.workingDirectory);
     process.startShell(settings.program, settings.arguments);
     const bool started = process.waitForStarted(msecs(settings.startTimeout));
+    QString startError;
     if (!started) {
+        startError = process.errorString();
         qDebug() << qPrintable(QStringLiteral("Error starting %1 process")
                                        .arg(QFileInfo(settings.program).fileName()));
-        qDebug() << process.errorString();
+        qDebug() << startError;
     } else if (!process.holdsProcessTree()) {
         // A programmer that could not be ended with the run might go on
         // writing to the device after the user was told the run failed.
@@ -104,9 +113,13 @@ ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &setti
     process.waitForReadyRead(msecs(settings.firstOutputTimeout));
     process.waitForFinished(msecs(settings.finishTimeout));
     ShellRun run;
+    run.startError = startError;
     run.ended = started && process.state() == QProcess::NotRunning;
     run.output = process.readAllStandardOutput();
     qDebug("%s", run.output.constData());
+    run.errors = process.readAllStandardError();
+    if (!run.errors.isEmpty())
+        qDebug("%s", run.errors.constData());
     // The process goes with this scope, and with it whatever is still
     // running past the last wait, before the verdict reaches the user.
     return run;
@@ -132,20 +145,20 @@ void MasterThread::transaction(const QString &portName, const QString &firmwareF
         return;
     transactionPortName = portName;
     transactionFirmwareFile = firmwareFile;
-    setLastRefusal(QString());
+    setLastFailure(FailureReport());
     start(QThread::InheritPriority);
 }
 
-QString MasterThread::lastRefusal() const
+FailureReport MasterThread::lastFailure() const
 {
-    QMutexLocker locker(&m_refusalMutex);
-    return m_lastRefusal;
+    QMutexLocker locker(&m_failureMutex);
+    return m_lastFailure;
 }
 
-void MasterThread::setLastRefusal(const QString &advice)
+void MasterThread::setLastFailure(const FailureReport &report)
 {
-    QMutexLocker locker(&m_refusalMutex);
-    m_lastRefusal = advice;
+    QMutexLocker locker(&m_failureMutex);
+    m_lastFailure = report;
 }
 
 void MasterThread::run()
@@ -157,14 +170,20 @@ void MasterThread::run()
 
     const ShellSettings settings = ShellSettings::current();
     const QString firmwareFile = transactionFirmwareFile;
-    const FlashCommand command =
-            composeFlashCommand(firmwareFile, programmerPort(transactionPortName, settings.kind),
-                    settings.kind, shellCodePages(settings.kind));
+    const QString portName = transactionPortName;
+    const QString port = programmerPort(portName, settings.kind);
+    const CodePages codePages = shellCodePages(settings.kind);
+    const FlashCommand command = composeFlashCommand(firmwareFile, port, settings.kind, codePages);
 
-    // A line the shell would read as code, or a file that could not start
-    // the device, is never handed to the programmer; the run then fails like
-    // any other, and the window says why.
-    const Refusal refusal = command.isValid() ? checkFirmwareFile(firmwareFile) : command.refusal;
+    // A line the shell would read as code, a file that could not start the
+    // device, a port that is not there or not the user's to open, or a
+    // programmer the shell would not find: none of these runs starts the
+    // programmer. The run then fails like any other, and the window says why.
+    Refusal refusal = command.isValid() ? checkFirmwareFile(firmwareFile) : command.refusal;
+    if (refusal.isNull())
+        refusal = checkPort(portName, port, availableSerialPortNames());
+    if (refusal.isNull())
+        refusal = checkProgrammerFound(settings);
     qDebug("%s", qUtf8Printable(refusal.isNull() ? command.text : refusal.logLine));
     emit response(statusProgrammingStarted);
     emit startgif();
@@ -176,10 +195,16 @@ void MasterThread::run()
         emit response(statusProgrammingSuccessful);
         emit completion();
     } else {
+        FailedRun failed;
+        failed.refusal = refusal.isNull() ? shell.refusal : refusal;
+        failed.shellStartError = shell.startError;
+        failed.cutOff = refusal.isNull() && shell.startError.isEmpty() && !shell.ended;
+        failed.finishTimeout = settings.finishTimeout;
+        failed.output = shell.output;
+        failed.errors = shell.errors;
+        failed.codePage = codePages.shell;
         // Kept before the failure is reported, which is when the window reads it.
-        const Refusal &why = refusal.isNull() ? shell.refusal : refusal;
-        if (!why.isNull())
-            setLastRefusal(why.advice + QLatin1Char(' ') + tr("The device was not touched."));
+        setLastFailure(describeFailure(failed));
         emit response(statusProgrammingFailed);
         emit failure();
     }

@@ -1,6 +1,8 @@
 #ifndef MASTERTHREAD_H
 #define MASTERTHREAD_H
 
+#include "failurereport.h"
+
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -17,9 +19,10 @@ public:
 
     void transaction(const QString &portName, const QString &firmwareFile);
 
-    // Why the updater refused to start the last run, in words for the user;
-    // empty when it was not refused. Read once the run has reported.
-    QString lastRefusal() const;
+    // What the user is told of the last run's failure: why, what to do, and
+    // what the programmer printed. Empty when it did not fail. Read once the
+    // run has reported.
+    FailureReport lastFailure() const;
 
 signals:
     void response(const QString &s);
@@ -32,10 +35,10 @@ signals:
 
 private:
     void run() override;
-    void setLastRefusal(const QString &advice);
+    void setLastFailure(const FailureReport &report);
 
-    mutable QMutex m_refusalMutex;
-    QString m_lastRefusal;
+    mutable QMutex m_failureMutex;
+    FailureReport m_lastFailure;
 };
 
 #endif // MASTERTHREAD_H
