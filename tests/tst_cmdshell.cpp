@@ -83,7 +83,11 @@ class CmdShellTest : public QObject
 
 private slots:
     void initTestCase();
-    void init() { ShellSettings::setCurrent(m_settings); }
+    void init()
+    {
+        ShellSettings::setCurrent(m_settings);
+        usePorts({ "COM3", "COM 3" });
+    }
     void cleanupTestCase();
 
     void codePagesAsTheSystemReportsThem();
@@ -111,7 +115,8 @@ private:
     // Runs one hand-over to its last signal: the shell in a folder of the
     // given name, and the updater in a folder of planted programs.
     QStringList run(const QString &port, const QString &file,
-            const QString &shellFolder = QString(), bool planted = false);
+            const QString &shellFolder = QString(), bool planted = false,
+            MasterThread *worker = nullptr);
     // Every process this test and its runs have started so far.
     DWORD processesStarted() const;
 
@@ -149,8 +154,8 @@ DWORD CmdShellTest::processesStarted() const
     return accounting.TotalProcesses;
 }
 
-QStringList CmdShellTest::run(
-        const QString &port, const QString &file, const QString &shellFolder, bool planted)
+QStringList CmdShellTest::run(const QString &port, const QString &file, const QString &shellFolder,
+        bool planted, MasterThread *worker)
 {
     const QString oldDir = QDir::currentPath();
     QTemporaryDir base;
@@ -165,9 +170,11 @@ QStringList CmdShellTest::run(
         plantPrograms(baseDir.filePath("planted"));
         QDir::setCurrent(baseDir.filePath("planted"));
     }
-    MasterThread worker;
-    SignalRecorder recorder(&worker);
-    worker.transaction(port, file);
+    MasterThread ownWorker;
+    if (!worker)
+        worker = &ownWorker;
+    SignalRecorder recorder(worker);
+    worker->transaction(port, file);
     const bool ended = QTest::qWaitFor([&] { return recorder.events.size() == 5; }, 60000);
     QDir::setCurrent(oldDir);
     return ended ? recorder.events : QStringList { "the run did not end" } + recorder.events;
@@ -296,34 +303,44 @@ void CmdShellTest::outcome_data()
     QTest::addColumn<bool>("planted");
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("success");
+    // What the failure box says, when the run fails.
+    QTest::addColumn<QString>("advice");
 
     const QString file = QStringLiteral("fw\\kestrix.bin");
     const QByteArray failed("Error: no answer from the device\n");
     QTest::newRow("programmer prints Done.") << QByteArray("Erasing\nWriting\nDone.\n") << true
-                                             << QString() << false << file << true;
+                                             << QString() << false << file << true << QString();
     QTest::newRow("programmer prints no Done.")
-            << failed << true << QString() << false << file << false;
-    QTest::newRow("no programmer at all")
-            << QByteArray() << false << QString() << false << file << false;
+            << failed << true << QString() << false << file << false << "did not report success";
+    // Its error on standard error, shown under the box's details.
+    QTest::newRow("programmer writes its error to standard error")
+            << QByteArray("Writing 25%\r\n") << true << QString() << false << file << false
+            << "Error output:\nFailed to init device";
+    QTest::newRow("programmer crashes") << QByteArray("Writing 25%\r\n") << true << QString()
+                                        << false << file << false << "Output:\nWriting 25%";
+    QTest::newRow("no programmer at all") << QByteArray() << false << QString() << false << file
+                                          << false << "stmflshr.exe was not found";
     // cmd.exe's default prompt names its folder, and prints "?" for what its
     // code page lacks: no rule could tell such a prompt from the output.
     QTest::newRow("shell in a folder named Done.dir, no programmer")
-            << QByteArray() << false << "Done.dir" << false << file << false;
+            << QByteArray() << false << "Done.dir" << false << file << false
+            << "neither in the updater's folder";
     QTest::newRow("shell in a folder named \u65e5\u672cDone.d, programmer prints no Done.")
-            << failed << true << QStringLiteral("\u65e5\u672cDone.d") << false << file << false;
+            << failed << true << QStringLiteral("\u65e5\u672cDone.d") << false << file << false
+            << "did not report success";
     QTest::newRow("shell in a folder named Done.dir, programmer prints Done.")
-            << QByteArray("Done.\n") << true << "Done.dir" << false << file << true;
+            << QByteArray("Done.\n") << true << "Done.dir" << false << file << true << QString();
     // The chooser's path has forward slashes; the programmer prints it back
     // with Windows' own.
     QTest::newRow("file in a folder named Done. fw, programmer prints its path and fails")
             << QByteArray("Cannot open {file}\n") << true << QString() << false << "Done. fw/fw.bin"
-            << false;
+            << false << "did not report success";
     // Started from a folder holding cmd.exe, stmflshr.com and stmflshr.bat:
     // the system's shell runs, and it finds the programmer on PATH.
     QTest::newRow("planted programs in the current folder, programmer prints Done.")
-            << QByteArray("Done.\n") << true << QString() << true << file << true;
+            << QByteArray("Done.\n") << true << QString() << true << file << true << QString();
     QTest::newRow("planted programs in the current folder, programmer prints no Done.")
-            << failed << true << QString() << true << file << false;
+            << failed << true << QString() << true << file << false << "did not report success";
 }
 
 void CmdShellTest::outcome()
@@ -334,14 +351,21 @@ void CmdShellTest::outcome()
     QFETCH(bool, planted);
     QFETCH(QString, file);
     QFETCH(bool, success);
+    QFETCH(QString, advice);
 
     FakeProgrammer fake;
     fake.setOutput(output);
+    const QByteArray tag = QTest::currentDataTag();
+    if (tag.contains("standard error"))
+        fake.setErrorOutput("Failed to init device\r\n");
+    fake.setCrash(tag.contains("crashes"));
     if (!programmerPresent)
         fake.removeFromPath();
     file = image(file);
     const DWORD before = processesStarted();
-    const QStringList events = run(QStringLiteral("COM3"), file, shellFolder, planted);
+    LogCapture log;
+    MasterThread worker;
+    const QStringList events = run(QStringLiteral("COM3"), file, shellFolder, planted, &worker);
     // Only the programmer on PATH ran, and ran once; checked first, as the
     // verdict follows from it.
     QCOMPARE(fake.calls(),
@@ -349,7 +373,15 @@ void CmdShellTest::outcome()
                               : QList<QList<QByteArray>>());
     QCOMPARE(fake.ranFromItsFolder(), programmerPresent);
     QCOMPARE(events, success ? successEvents : failureEvents);
-    QVERIFY(processesStarted() > before);
+    // Only a run that was refused starts nothing.
+    const bool refused = !programmerPresent;
+    QCOMPARE(processesStarted() > before, !refused);
+    const FailureReport report = worker.lastFailure();
+    const QString words = report.advice + QLatin1Char('\n') + report.details;
+    QVERIFY2(words.contains(advice), qPrintable(words));
+    QCOMPARE(log.messages().filter(QStringLiteral("Refusing to run")).size(), refused ? 1 : 0);
+    if (tag.contains("standard error"))
+        QVERIFY(log.messages().filter(QStringLiteral("Failed to init device")).size() == 1);
 }
 
 void CmdShellTest::programmerPastTheLastWaitIsGoneBeforeTheVerdict_data()
@@ -395,7 +427,9 @@ void CmdShellTest::programmerPastTheLastWaitIsGoneBeforeTheVerdict()
     QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(programmerGone);
     QVERIFY(shellGone);
-    QCOMPARE(worker.lastRefusal(), QString());
+    QVERIFY2(worker.lastFailure().advice.contains(
+                     QStringLiteral("stopped in the middle of writing")),
+            qPrintable(worker.lastFailure().advice));
     // Neither the shell nor what it started joined the job the test runs in.
     QCOMPARE(processesStarted() == before, breakAway);
 }

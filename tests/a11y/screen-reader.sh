@@ -77,7 +77,16 @@ wait_for 120 registry_ready || fail "the accessibility registry did not start"
 sh "$here/../../tools/standin/make-sample-firmware.sh" "$folder/fw 1.bin"
 : >"$folder/empty.bin"
 cp "$(dirname "$program")/load.gif" "$folder/"
-PATH="$standin:$PATH"
+# The stand-in, through a programmer of the test's own that the reader can
+# take away, or tell to fail as a device that does not answer.
+mkdir "$work/bin"
+cat >"$work/bin/stmflshr" <<EOF
+#!/bin/sh
+[ -e "$work/fail" ] && STMFLSHR_STANDIN_FAIL=1 && export STMFLSHR_STANDIN_FAIL
+exec "$standin/stmflshr" "\$@"
+EOF
+chmod 755 "$work/bin/stmflshr"
+PATH="$work/bin:$PATH"
 STMFLSHR_STANDIN_STEP_SECONDS=0.1
 STMFLSHR_STANDIN_HOLD=$work/release
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
@@ -87,7 +96,8 @@ export PATH STMFLSHR_STANDIN_STEP_SECONDS STMFLSHR_STANDIN_HOLD QT_LINUX_ACCESSI
 (cd "$folder" && exec "$program") >"$work/app.log" 2>&1 &
 app_pid=$!
 
-/usr/bin/python3 "$here/screen_reader.py" "$folder" "$work/release" >"$work/reader.log" 2>&1
+/usr/bin/python3 "$here/screen_reader.py" "$folder" "$work/release" "$work/bin/stmflshr" \
+    "$work/fail" >"$work/reader.log" 2>&1
 status=$?
 cat "$work/reader.log"
 [ "$status" -eq 0 ] || fail "the screen reader's run failed"

@@ -5,9 +5,11 @@ alone: it finds each control by its role and the name a screen reader
 would say, presses the buttons through their actions and types the file's
 path into the chooser's field.
 
-usage: screen_reader.py FOLDER RELEASE
+usage: screen_reader.py FOLDER RELEASE PROGRAMMER FAIL
   FOLDER: where the program started, holding "fw 1.bin" and empty.bin
   RELEASE: the file whose creation lets the held programmer go on
+  PROGRAMMER: the programmer on PATH, which it takes away for a while
+  FAIL: the file whose creation makes the programmer fail
 """
 import os
 import sys
@@ -144,21 +146,38 @@ def choose(application, main, path):
              lambda: text_of(find(main, "text", "File:")) == path)
 
 
-def run(application, main, expected, while_running=lambda: None):
-    """Presses Start and reads the result box, then closes it with OK."""
+def details_text(box):
+    for accessible in descendants(box):
+        if accessible.getRole() == ROLES["text"]:
+            text = text_of(accessible)
+            if text:
+                return text
+    return None
+
+
+def run(application, main, expected, while_running=lambda: None, details=None):
+    """Presses Start and reads the result box, its details where it has
+    them, then closes it with OK."""
     press(find(main, "button", "Start"))
     while_running()
     box, text = wait_for("result box", lambda: box_text(application))
     for words in expected:
         if words not in text:
             fail(f"the result box says {text!r}, not {words!r}")
+    if details is not None:
+        press(wait_for("Show Details... in the result box",
+                       lambda: find(box, "button", "Show Details...")))
+        shown = wait_for("the box's details", lambda: details_text(box))
+        if details not in shown:
+            fail(f"the box's details hold {shown!r}, not {details!r}")
+        print(f"details: {shown.splitlines()[-1]!r}")
     press(wait_for("OK in the result box", lambda: find(box, "button", "OK")))
     wait_for("the result box to close", lambda: box_text(application) is None)
     print(f"result box: {' / '.join(expected)}")
 
 
 def main():
-    folder, release = sys.argv[1], sys.argv[2]
+    folder, release, programmer, fail_flag = sys.argv[1:5]
     application = wait_for("updater in the accessibility registry", the_app)
     main = wait_for("main window", lambda: window(application, TITLE))
 
@@ -209,6 +228,21 @@ def main():
     choose(application, main, os.path.join(folder, "empty.bin"))
     run(application, main, ["Programming FAILED!!!", "The chosen file is empty.",
                             "The device was not touched."])
+
+    # No programmer where the shell would look: the box says so, and where
+    # to put it.
+    os.rename(programmer, programmer + ".away")
+    choose(application, main, os.path.join(folder, "fw 1.bin"))
+    run(application, main, ["Programming FAILED!!!", "stmflshr was not found",
+                            "sudo install -m 755 stmflshr /usr/local/bin/",
+                            "The device was not touched."])
+    os.rename(programmer + ".away", programmer)
+
+    # A programmer that fails: its own last error line under the details.
+    open(fail_flag, "w").close()
+    run(application, main, ["Programming FAILED!!!", "did not report success",
+                            "may now hold part of the new firmware"],
+        details="Error: no answer from the device")
     pyatspi.Registry.deregisterEventListener(listener, "object:property-change:accessible-name")
     print("PASS (screen reader)")
 

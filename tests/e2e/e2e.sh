@@ -6,7 +6,8 @@
 # title, the keyboard in it, a field holding a text, a line in the program's
 # output), never for a fixed time.
 # usage: e2e.sh CASE PROGRAM PROGRAMMER ARTEFACT_DIR [DATA_DIR]
-#   CASE: open-close | run-success | run-failure | run-refused | close-during-run
+#   CASE: open-close | run-success | run-failure | run-refused |
+#     run-no-programmer | close-during-run
 #   PROGRAMMER: the folder of the stand-in programmer; for Windows, the fake
 #     programmer (.exe), which is put in a folder on PATH
 #   DATA_DIR: where load.gif is, if not beside PROGRAM
@@ -225,6 +226,14 @@ wait_for_box() {
     import -window root "$artefacts/after-run.png"
 }
 
+# Whether the result box says this, in the texts a Windows message box
+# copies with Ctrl+C: its text, its informative text and its details.
+box_says() {
+    press_in "$(window_named "$box_title")" ctrl+c
+    wait_for 30 sh -c "xclip -o -selection clipboard 2>/dev/null | grep -qF '$1'" \
+        || fail "the box does not say '$1': $(xclip -o -selection clipboard 2>/dev/null)"
+}
+
 close_box() {
     press_in "$(window_named "$box_title")" Return
     wait_for 30 main_window_alone || fail "the result box did not close"
@@ -255,9 +264,14 @@ XDG_CONFIG_HOME=$work/config
 export XDG_CONFIG_HOME
 in_program_folder=false
 [ "${E2E_START_IN_PROGRAM_FOLDER:-}" = 1 ] && in_program_folder=true
+# Where the shell looks, the programmer is nowhere in one case.
+with_programmer=true
+[ "$case_name" = run-no-programmer ] && with_programmer=false
 if $windows; then
     mkdir "$work/programmer"
-    cp "$programmer" "$work/programmer/stmflshr.exe" || fail "no fake programmer at $programmer"
+    if $with_programmer; then
+        cp "$programmer" "$work/programmer/stmflshr.exe" || fail "no fake programmer at $programmer"
+    fi
     WINEPATH=$(printf 'Z:%s' "$work/programmer" | tr / '\\')${WINEPATH:+;$WINEPATH}
     export WINEPATH
     FAKE_PROGRAMMER_RECORD=$(printf 'Z:%s' "$work/calls" | tr / '\\')
@@ -272,7 +286,7 @@ Done.
     programmer_started() { [ -s "$work/calls" ]; }
     programmer_called() { [ -e "$work/calls" ]; }
 else
-    PATH="$programmer:$PATH"
+    $with_programmer && PATH="$programmer:$PATH"
     STMFLSHR_STANDIN_STEP_SECONDS=0.25
     export PATH STMFLSHR_STANDIN_STEP_SECONDS
     path_of() { printf '%s/%s' "$folder" "$1"; }
@@ -292,10 +306,12 @@ open-close)
     ;;
 run-success | run-failure)
     if [ "$case_name" = run-failure ]; then
-        FAKE_PROGRAMMER_OUTPUT="Error: no answer from the device
+        FAKE_PROGRAMMER_OUTPUT="Writing... 25%
+"
+        FAKE_PROGRAMMER_ERROR="Error: no answer from the device
 "
         STMFLSHR_STANDIN_FAIL=1
-        export STMFLSHR_STANDIN_FAIL
+        export FAKE_PROGRAMMER_ERROR STMFLSHR_STANDIN_FAIL
     fi
     start_app
     choose "fw 1.bin"
@@ -310,6 +326,13 @@ run-success | run-failure)
             || fail "a green box after a failed run"
         [ -z "$(first_line_with Done.)" ] || fail "Done. in the output of a failed run"
         programmer_called || fail "the programmer was not called"
+        # What it wrote to standard error, in the debug output and, on
+        # Windows, read from the box, where its details hold it.
+        in_output "Error: no answer from the device" || fail "the programmer's error is not in the output"
+        if $windows; then
+            box_says "did not report success"
+            box_says "Error: no answer from the device"
+        fi
     fi
     file=$(path_of "fw 1.bin")
     if $windows; then
@@ -339,12 +362,20 @@ run-refused)
         || fail "no refusal naming the file in the output"
     in_output "stmflshr -b" && fail "a command line was run"
     programmer_called && fail "the programmer was called"
-    if $windows; then
-        # A Windows message box copies its texts with Ctrl+C.
-        press_in "$(window_named "$box_title")" ctrl+c
-        wait_for 30 sh -c "xclip -o -selection clipboard 2>/dev/null | grep -qF 'The chosen file is empty.'" \
-            || fail "the box does not say why: $(xclip -o -selection clipboard 2>/dev/null)"
-    fi
+    $windows && box_says "The chosen file is empty."
+    close_box
+    close_and_exit
+    ;;
+run-no-programmer)
+    # Nowhere the shell would look: refused, and the box says where to put it.
+    start_app
+    choose "fw 1.bin"
+    start_run
+    wait_for_box "#DC143C" 20
+    logged_refusal=$(grep -c "Refusing to run: the flash programmer is" "$work/app.log")
+    [ "$logged_refusal" -eq 1 ] || fail "no one refusal for the missing programmer in the output"
+    in_output "stmflshr -b" && fail "a command line was run"
+    $windows && box_says "stmflshr.exe was not found"
     close_box
     close_and_exit
     ;;
