@@ -24,3 +24,24 @@ bool flashSucceeded(const QByteArray &resultBlock, const FlashCommand &command)
     }
     return false;
 }
+
+QByteArray programmerOutput(
+        const QByteArray &resultBlock, const FlashCommand &command, ShellKind shell)
+{
+    if (shell != ShellKind::Cmd || resultBlock.isEmpty())
+        return resultBlock;
+    // The prompt comes before the line it reads, which the real cmd.exe
+    // echoes and Wine's does not, and again once the input has ended.
+    QList<QByteArray> lines = resultBlock.split('\n');
+    if (lines.first().startsWith('>'))
+        lines.first().remove(0, 1);
+    if (lines.last().trimmed() == ">")
+        lines.removeLast();
+    const QByteArray echo = command.line.trimmed();
+    QList<QByteArray> printed;
+    for (const QByteArray &line : std::as_const(lines)) {
+        if (echo.isEmpty() || !line.contains(echo))
+            printed << line;
+    }
+    return printed.join('\n');
+}

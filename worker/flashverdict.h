@@ -10,4 +10,9 @@
 // the shell echoing the command line, or of a copy of the file's path.
 bool flashSucceeded(const QByteArray &resultBlock, const FlashCommand &command);
 
+// What the programmer printed: the result block without what cmd.exe adds
+// of its own, its prompt (">") and its echo of the command line.
+QByteArray programmerOutput(
+        const QByteArray &resultBlock, const FlashCommand &command, ShellKind shell);
+
 #endif // FLASHVERDICT_H

@@ -200,7 +200,7 @@ void MasterThread::run()
         failed.shellStartError = shell.startError;
         failed.cutOff = refusal.isNull() && shell.startError.isEmpty() && !shell.ended;
         failed.finishTimeout = settings.finishTimeout;
-        failed.output = shell.output;
+        failed.output = programmerOutput(shell.output, command, settings.kind);
         failed.errors = shell.errors;
         failed.codePage = codePages.shell;
         // Kept before the failure is reported, which is when the window reads it.
