@@ -15,6 +15,7 @@
 #include <QMovie>
 #include <QPalette>
 #include <QPushButton>
+#include <QTextEdit>
 
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)
@@ -112,6 +113,9 @@ void Dialog::showFailMessageBox()
     const FailureReport report = masterThread.lastFailure();
     msgBox.setInformativeText(report.advice);
     msgBox.setDetailedText(report.details);
+    // Its last lines say where it stopped; they are the ones in view.
+    if (auto *details = msgBox.findChild<QTextEdit *>())
+        details->moveCursor(QTextCursor::End);
     msgBox.setStandardButtons(QMessageBox::Ok);
     msgBox.exec();
 }

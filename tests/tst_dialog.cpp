@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTextEdit>
 #include <QtTest>
 
 #include <functional>
@@ -478,12 +479,15 @@ void DialogTest::failureBoxDetail()
     QString text;
     QString informative;
     QString detailed;
+    bool lastLinesInView = false;
     ModalAnswerer answerer([&](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         QVERIFY(box);
         text = box->text();
         informative = box->informativeText();
         detailed = box->detailedText();
+        if (auto *details = box->findChild<QTextEdit *>())
+            lastLinesInView = details->textCursor().atEnd();
         clickOk(box);
     });
     QTest::mouseClick(dialog.startButton, Qt::LeftButton);
@@ -493,6 +497,7 @@ void DialogTest::failureBoxDetail()
     QCOMPARE(dialog.statusLabel->text(), statusProgrammingFailed);
     QVERIFY2(informative.startsWith(advice), qPrintable(informative));
     QCOMPARE(detailed, details);
+    QCOMPARE(lastLinesInView, !details.isEmpty());
     // A refused run never reached the programmer, and so not the device.
     const bool refused = details.isEmpty();
     QCOMPARE(fake.calls().size(), refused ? 0 : 1);

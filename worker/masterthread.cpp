@@ -198,7 +198,7 @@ void MasterThread::run()
         FailedRun failed;
         failed.refusal = refusal.isNull() ? shell.refusal : refusal;
         failed.shellStartError = shell.startError;
-        failed.cutOff = refusal.isNull() && shell.startError.isEmpty() && !shell.ended;
+        failed.cutOff = failed.refusal.isNull() && shell.startError.isEmpty() && !shell.ended;
         failed.finishTimeout = settings.finishTimeout;
         failed.output = programmerOutput(shell.output, command, settings.kind);
         failed.errors = shell.errors;
