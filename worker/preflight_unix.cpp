@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <vector>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -22,15 +21,18 @@ PortAccess portAccess(const QString &devicePath)
     PortAccess access;
     access.denied = true;
     access.error = qt_error_string(error);
-    struct stat info = {};
+    struct stat info;
     if (::stat(path.constData(), &info) != 0)
         return access;
     const mode_t groupReadWrite = S_IRGRP | S_IWGRP;
     access.groupMayUse = (info.st_mode & groupReadWrite) == groupReadWrite;
-    std::vector<char> buffer(4096);
-    struct group entry = {};
+    // A QByteArray grows in Qt's code; a vector would grow here, through
+    // memset and memmove calls of sizes fortification cannot check.
+    QByteArray buffer(4096, Qt::Uninitialized);
+    struct group entry;
     struct group *found = nullptr;
-    while (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE)
+    while (::getgrgid_r(info.st_gid, &entry, buffer.data(), size_t(buffer.size()), &found)
+            == ERANGE)
         buffer.resize(buffer.size() * 2);
     if (found)
         access.group = QString::fromLocal8Bit(found->gr_name);
