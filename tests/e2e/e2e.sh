@@ -196,11 +196,20 @@ choose() {
 
 # Presses Start: back on Browse once the chooser has gone, Tab to the port
 # list, Tab to Start. The run logs its command line, or why it refused one.
+run_started() {
+    grep -qF -e 'stmflshr -b' -e 'Refusing to run' "$work/app.log"
+}
+
+# Keys sent as the window takes the keyboard back from the chooser may be
+# lost on a busy machine: they are sent again while nothing came of them,
+# the main window still alone.
 start_run() {
-    wait_for 60 main_window_alone || fail "a window other than the main one is open"
-    press_in "$(main_window)" Tab Tab space
-    wait_for 60 sh -c "grep -qF -e 'stmflshr -b' -e 'Refusing to run' '$work/app.log'" \
-        || fail "Start did not start a run"
+    for _ in 1 2 3; do
+        wait_for 60 main_window_alone || fail "a window other than the main one is open"
+        press_in "$(main_window)" Tab Tab space
+        wait_for 20 run_started && return 0
+    done
+    fail "Start did not start a run"
 }
 
 # Counts pixels near a colour in a screenshot. Thin text, as Wine draws it,
