@@ -44,6 +44,9 @@ void FlashVerdictTest::verdict_data()
     // The prompt is ">" alone, and may start the programmer's first line.
     QTest::newRow("Done. on the prompt's line")
             << "C:\\fw.bin" << cmd << QByteArray(">Done.\r\n") << true << QByteArray("Done.\r\n");
+    QTest::newRow("the prompt after a line break of its own")
+            << "C:\\fw.bin" << cmd << QByteArray("\r\n>Error: no answer\r\n\r\n>") << false
+            << QByteArray("\r\nError: no answer\r\n\r");
     QTest::newRow("Done. only in a copy of the path")
             << "/fw/Done.bin" << posix << QByteArray("cannot open /fw/Done.bin\n") << false
             << QByteArray();

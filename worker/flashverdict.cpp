@@ -32,9 +32,15 @@ QByteArray programmerOutput(
         return resultBlock;
     // The prompt comes before the line it reads, which the real cmd.exe
     // echoes and Wine's does not, and again once the input has ended.
+    // Wine 10's cmd.exe starts with a line break of its own.
     QList<QByteArray> lines = resultBlock.split('\n');
-    if (lines.first().startsWith('>'))
-        lines.first().remove(0, 1);
+    for (QByteArray &line : lines) {
+        if (line.trimmed().isEmpty())
+            continue;
+        if (line.startsWith('>'))
+            line.remove(0, 1);
+        break;
+    }
     if (lines.last().trimmed() == ">")
         lines.removeLast();
     const QByteArray echo = command.line.trimmed();
