@@ -18,7 +18,6 @@ endif()
 # immediate binding only when asked, and has no stack-clash feature.
 find_program(DPKG_BUILDFLAGS dpkg-buildflags)
 if(DPKG_BUILDFLAGS)
-    set(hardening_flags)
     foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
         # Run from the sources, so that the file-name maps it gives make
         # the build the same wherever the sources are.
