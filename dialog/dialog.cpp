@@ -1,5 +1,6 @@
 #include "dialog.h"
 
+#include "announcement.h"
 #include "serialports.h"
 #include "statustexts.h"
 
@@ -56,6 +57,15 @@ Dialog::Dialog(QWidget *parent)
 
     setWindowTitle(tr("Solvane Firmware Updater for Kestrix"));
 
+    // The chosen port, said with the list's caption as the focus reaches it.
+    portComboBox->setAccessibleDescription(portComboBox->currentText());
+    connect(portComboBox, &QComboBox::currentTextChanged, portComboBox,
+            &QComboBox::setAccessibleDescription);
+    // A port chosen with the arrow keys, said as it is shown: screen readers
+    // take the list's change of name for a repeat of what they said.
+    connect(portComboBox, &QComboBox::textActivated, portComboBox,
+            [this](const QString &port) { announce(portComboBox, port); });
+
     connect(browseButton, &QPushButton::clicked, this, &Dialog::listfiles);
     connect(startButton, &QPushButton::clicked, this, &Dialog::transaction);
     connect(&masterThread, &MasterThread::response, this, &Dialog::showResponse);
@@ -82,6 +92,8 @@ void Dialog::listfiles()
 void Dialog::showResponse(const QString &s)
 {
     statusLabel->setText(s);
+    // Heard as it is seen, though the focus is elsewhere.
+    announce(statusLabel, statusHeadline(s));
     // The run may be followed at once by a modal box; show the text now.
     repaint();
 }
@@ -126,6 +138,7 @@ void Dialog::startGif()
     gifMovie->start();
     // What the animation shows, for those who do not see it.
     gifLabel->setAccessibleName(tr("Programming in progress"));
+    announce(gifLabel, gifLabel->accessibleName());
 }
 
 void Dialog::stopGif()

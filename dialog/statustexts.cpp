@@ -22,3 +22,8 @@ const QString statusProgrammingSuccessful =
         QStringLiteral("Status: Programming SUCCESSFUL \n\n" PROCEDURE_TEXT);
 const QString statusProgrammingFailed =
         QStringLiteral("Status: Programming FAILED!!! \n\n" PROCEDURE_TEXT);
+
+QString statusHeadline(const QString &status)
+{
+    return status.section(QLatin1Char('\n'), 0, 0).trimmed();
+}

@@ -11,4 +11,8 @@ extern const QString statusProgrammingStarted;
 extern const QString statusProgrammingSuccessful;
 extern const QString statusProgrammingFailed;
 
+// What a screen reader says of a status: its headline, without the
+// procedure it would otherwise read again at every change.
+QString statusHeadline(const QString &status);
+
 #endif // STATUSTEXTS_H

@@ -74,6 +74,7 @@ private slots:
     void workerErrorAndTimeoutChangeNothing();
     void showResponseReplacesTheWholeText();
     void animation();
+    void announcements();
     void accessibleControls();
     void tabOrder();
     void messageBox_data();
@@ -214,6 +215,25 @@ void DialogTest::animation()
     QVERIFY(!dialog.gifLabel->movie());
     QCOMPARE(dialog.gifLabel->text(), QStringLiteral("   "));
     QVERIFY(animation->text(QAccessible::Name).trimmed().isEmpty());
+}
+
+void DialogTest::announcements()
+{
+    fakeSerialPorts = QStringList { "ttyS0", "ttyUSB0" };
+    Dialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    // The chosen port, which screen readers say with the list's caption as
+    // the focus reaches it, follows the arrow keys and any other change.
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(dialog.portComboBox);
+    QCOMPARE(list->text(QAccessible::Description), QStringLiteral("ttyS0"));
+    dialog.portComboBox->setFocus();
+    QTest::keyClick(dialog.portComboBox, Qt::Key_Down);
+    QCOMPARE(dialog.portComboBox->currentText(), QStringLiteral("ttyUSB0"));
+    QCOMPARE(list->text(QAccessible::Description), QStringLiteral("ttyUSB0"));
+    dialog.portComboBox->setCurrentIndex(0);
+    QCOMPARE(list->text(QAccessible::Description), QStringLiteral("ttyS0"));
 }
 
 void DialogTest::accessibleControls()

@@ -50,6 +50,7 @@ void StatusTextsTest::exactText()
         lines << QString::fromLatin1(line);
     QCOMPARE(text, headline + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')));
 
+    QCOMPARE(statusHeadline(text), headline.trimmed());
     QVERIFY(text.endsWith(QStringLiteral("complete")));
     QCOMPARE(text.count(QStringLiteral("Programming procedure: \n")), 1);
     for (const QChar c : text)
