@@ -13,7 +13,7 @@ packages="cmake g++ make dpkg-dev qtbase5-dev libqt5serialport5-dev"
 release="dpkg-dev file appstream g++-mingw-w64-x86-64 xz-utils nsis zip osslsigncode git"
 case "${1:-}" in
 release) packages="$packages $release" ;;
-test) packages="$packages $release qt6-base-dev qt6-serialport-dev qt6-qpa-plugins xvfb xauth xdotool xclip imagemagick dbus-daemon dbus-bin at-spi2-core python3-pyatspi wine wine64 unzip lintian desktop-file-utils appstream hicolor-icon-theme openssl diffoscope devscripts" ;;
+test) packages="$packages $release qt6-base-dev qt6-serialport-dev qt6-qpa-plugins xvfb xauth xdotool xclip imagemagick dbus-daemon dbus-bin at-spi2-core python3-pyatspi orca jwm speech-dispatcher wine wine64 unzip lintian desktop-file-utils appstream hicolor-icon-theme openssl diffoscope devscripts" ;;
 bench) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file libx11-dev" ;;
 esac
 
