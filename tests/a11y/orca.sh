@@ -14,10 +14,8 @@ work=$(mktemp -d)
 folder="$work/José fw"
 mkdir -p "$folder" "$artefacts"
 title="Solvane Firmware Updater for Kestrix"
-xvfb_pid=""
+. "$here/session.sh"
 app_pid=""
-bus_pid=""
-launcher_pid=""
 wm_pid=""
 orca_pid=""
 speech_pid=""
@@ -27,9 +25,7 @@ cleanup() {
     [ -n "$orca_pid" ] && kill -9 "$orca_pid" 2>/dev/null && wait "$orca_pid" 2>/dev/null
     [ -n "$speech_pid" ] && kill "$speech_pid" 2>/dev/null
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
-    [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    stop_session
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -53,7 +49,6 @@ spoken() {
 command -v orca >/dev/null 2>&1 || fail "no orca (package orca)"
 command -v jwm >/dev/null 2>&1 || fail "no jwm (package jwm)"
 command -v speech-dispatcher >/dev/null 2>&1 || fail "no speech-dispatcher (package speech-dispatcher)"
-. "$here/session.sh"
 # Orca ends any other of the same user, and would take the other's place.
 # One that is ending (another test's) is waited for.
 wait_for 30 sh -c "! pgrep -u $(id -u) -x orca" \
@@ -63,9 +58,7 @@ start_session
 jwm >"$work/jwm.log" 2>&1 &
 wm_pid=$!
 
-sh "$here/../../tools/standin/make-sample-firmware.sh" "$folder/fw 1.bin"
-: >"$folder/empty.bin"
-cp "$(dirname "$program")/load.gif" "$folder/"
+make_samples "$program"
 standin_on_path "$standin"
 # A settings folder of its own, so that Orca starts as it does the first
 # time, with nothing the machine's user has set.

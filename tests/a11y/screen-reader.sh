@@ -12,15 +12,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 folder="$work/José fw"
 mkdir -p "$folder" "$artefacts"
-xvfb_pid=""
+. "$here/session.sh"
 app_pid=""
-bus_pid=""
-launcher_pid=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
-    [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    stop_session
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -32,12 +28,9 @@ fail() {
     exit 1
 }
 
-. "$here/session.sh"
 start_session
 
-sh "$here/../../tools/standin/make-sample-firmware.sh" "$folder/fw 1.bin"
-: >"$folder/empty.bin"
-cp "$(dirname "$program")/load.gif" "$folder/"
+make_samples "$program"
 standin_on_path "$standin"
 XDG_CONFIG_HOME=$work/config
 export XDG_CONFIG_HOME

@@ -1,7 +1,7 @@
 # Sourced by the screen reader tests: an X display, a D-Bus session bus and
 # the accessibility bus with its registry, as a desktop session has them.
-# The caller has $work, fail(), and xvfb_pid, bus_pid and launcher_pid, which
-# its clean-up kills.
+# The caller has $work, $folder and fail(), and calls stop_session as it
+# cleans up.
 #
 # What it takes for Qt to reach the registry, without a desktop session:
 # - an X display: Qt's AT-SPI bridge belongs to its xcb platform, and the
@@ -18,6 +18,15 @@
 # file limit.
 
 . "$(dirname "$0")/../e2e/display.sh"
+
+xvfb_pid=""
+bus_pid=""
+launcher_pid=""
+stop_session() {
+    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
+    [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+}
 
 start_session() {
     start_display
@@ -50,6 +59,15 @@ launcher_ready() {
 registry_ready() {
     dbus-send --bus="$a11y_bus" --print-reply --dest=org.a11y.atspi.Registry \
         /org/a11y/atspi/registry org.freedesktop.DBus.Peer.Ping
+}
+
+# The files a run chooses from, in $folder: the sample image, an empty one
+# and, as the program opens it from where it starts, the animation of the
+# program $1.
+make_samples() {
+    sh "$(dirname "$0")/../../tools/standin/make-sample-firmware.sh" "$folder/fw 1.bin"
+    : >"$folder/empty.bin"
+    cp "$(dirname "$1")/load.gif" "$folder/"
 }
 
 # The stand-in, through a programmer of the test's own in $work/bin that the
