@@ -4,6 +4,7 @@
 #include <QString>
 
 QT_BEGIN_NAMESPACE
+class QComboBox;
 class QWidget;
 QT_END_NAMESPACE
 
@@ -11,5 +12,10 @@ QT_END_NAMESPACE
 // without moving the focus: a screen reader speaks a label's new text only
 // when the label has the focus, which a status line never has.
 void announce(QWidget *source, const QString &news);
+
+// Has assistive technology say a list's chosen item with the list's caption
+// as the focus reaches it, and the new one as the arrow keys change it,
+// where the platform's own accessibility does not tell of it.
+void announceChoice(QComboBox *list);
 
 #endif // ANNOUNCEMENT_H

@@ -57,14 +57,7 @@ Dialog::Dialog(QWidget *parent)
 
     setWindowTitle(tr("Solvane Firmware Updater for Kestrix"));
 
-    // The chosen port, said with the list's caption as the focus reaches it.
-    portComboBox->setAccessibleDescription(portComboBox->currentText());
-    connect(portComboBox, &QComboBox::currentTextChanged, portComboBox,
-            &QComboBox::setAccessibleDescription);
-    // A port chosen with the arrow keys, said as it is shown: screen readers
-    // take the list's change of name for a repeat of what they said.
-    connect(portComboBox, &QComboBox::textActivated, portComboBox,
-            [this](const QString &port) { announce(portComboBox, port); });
+    announceChoice(portComboBox);
 
     connect(browseButton, &QPushButton::clicked, this, &Dialog::listfiles);
     connect(startButton, &QPushButton::clicked, this, &Dialog::transaction);
