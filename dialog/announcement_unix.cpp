@@ -70,14 +70,22 @@ void announce(QWidget *, const QString &news)
 
 void announceChoice(QComboBox *list)
 {
-    // Qt's combo box offers its chosen item to AT-SPI as the item a
-    // selection holds; before Qt 6.5 it offers no selection, and Orca then
-    // says the caption alone as the focus comes, and nothing as the arrow
-    // keys change the item. A description it says with the caption, and the
-    // change is news. Newer Orcas say the changed list again on their own.
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+    // Qt offers a combo box's chosen item to AT-SPI as the item its
+    // selection holds, and before Qt 6.5 it offers no selection: Orca 43
+    // then says the list's caption alone as the focus comes, and nothing as
+    // the arrow keys change the item. It says a description after the
+    // caption, and news. Orca 48 finds the item in the list's name, and
+    // says the changed list again itself: there a changed port is heard
+    // twice, which is better than never.
     list->setAccessibleDescription(list->currentText());
     QObject::connect(
             list, &QComboBox::currentTextChanged, list, &QComboBox::setAccessibleDescription);
     QObject::connect(list, &QComboBox::textActivated, list,
             [list](const QString &item) { announce(list, item); });
+#else
+    // The selection says it, and anything more has Orca 48 say the list
+    // again with the item it had before.
+    Q_UNUSED(list);
+#endif
 }
