@@ -5,6 +5,7 @@
 
 QT_BEGIN_NAMESPACE
 class QComboBox;
+class QMessageBox;
 class QWidget;
 QT_END_NAMESPACE
 
@@ -17,5 +18,9 @@ void announce(QWidget *source, const QString &news);
 // as the focus reaches it, and the new one as the arrow keys change it,
 // where the platform's own accessibility does not tell of it.
 void announceChoice(QComboBox *list);
+
+// Has assistive technology say a message box's text as it opens, where a
+// screen reader would leave a short one out, after the news before it.
+void nameMessageBox(QMessageBox *box);
 
 #endif // ANNOUNCEMENT_H

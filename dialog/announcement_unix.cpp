@@ -1,8 +1,12 @@
 #include "announcement.h"
+#include "announcement_p.h"
 
 #include <QAccessible>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include <array>
 
@@ -15,6 +19,10 @@ namespace {
 class Notification : public QAccessibleInterface
 {
 public:
+    explicit Notification(const QString &news)
+        : m_news(news)
+    { }
+
     bool isValid() const override { return true; }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override { return nullptr; }
@@ -35,35 +43,34 @@ public:
     QAccessible::Role role() const override { return QAccessible::Notification; }
     QAccessible::State state() const override { return {}; }
 
-    void setNews(const QString &news) { m_news = news; }
-
 private:
     QString m_news;
 };
 
-// A screen reader reads a notification's text after it was told of it: a
-// few in turn keep each one's text until it has been read. Registered, they
-// belong to Qt's accessibility cache, which deletes them at exit.
-Notification *nextNotification()
+// A screen reader reads a notification's text after it was told of it, and
+// may keep what it read of an object: each piece of news is a new one, and
+// the oldest of a few goes as it comes. Registered, they belong to Qt's
+// accessibility cache, which deletes those left at exit.
+void showNotification(const QString &news)
 {
     static std::array<QAccessible::Id, 8> ids = {};
-    static std::size_t next = 0;
-    QAccessible::Id &id = ids[next];
-    next = (next + 1) % ids.size();
-    if (!id || !QAccessible::accessibleInterface(id))
-        id = QAccessible::registerAccessibleInterface(new Notification);
-    return static_cast<Notification *>(QAccessible::accessibleInterface(id));
+    static std::size_t oldest = 0;
+    auto *notification = new Notification(news);
+    // Registered before the oldest goes, so that its id is never the one
+    // just freed.
+    const QAccessible::Id id = QAccessible::registerAccessibleInterface(notification);
+    if (ids[oldest] && QAccessible::accessibleInterface(ids[oldest]))
+        QAccessible::deleteAccessibleInterface(ids[oldest]);
+    ids[oldest] = id;
+    oldest = (oldest + 1) % ids.size();
+    QAccessibleEvent event(notification, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&event);
 }
 } // namespace
 
-void announce(QWidget *, const QString &news)
+void sayNews(QWidget *, const QString &news)
 {
-    if (news.isEmpty())
-        return;
-    Notification *notification = nextNotification();
-    notification->setNews(news);
-    QAccessibleEvent event(notification, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&event);
+    showNotification(news);
 }
 
 #endif
@@ -88,4 +95,16 @@ void announceChoice(QComboBox *list)
     // again with the item it had before.
     Q_UNUSED(list);
 #endif
+}
+
+void nameMessageBox(QMessageBox *box)
+{
+    // Orca 48 reads a box by its name and the texts in it, but leaves out a
+    // text of fewer than three words, taking it for a control's caption:
+    // without a name it says "Programming SUCCESSFUL" of neither box. Orca
+    // 43 leaves out the text that is the box's name, and says the name.
+    const QString text = box->text();
+    box->setAccessibleName(
+            Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text);
+    sayPendingNews();
 }

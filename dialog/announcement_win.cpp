@@ -1,4 +1,5 @@
 #include "announcement.h"
+#include "announcement_p.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -8,10 +9,8 @@
 // notification, which Narrator and NVDA speak wherever the focus is (on a
 // Windows older than 10 1709, as a change of the widget's value). The
 // widget's own value, if it has one, is left as it is.
-void announce(QWidget *source, const QString &news)
+void sayNews(QWidget *source, const QString &news)
 {
-    if (news.isEmpty())
-        return;
     QAccessibleValueChangeEvent event(source, news);
     QAccessible::updateAccessibility(&event);
 }
@@ -21,3 +20,10 @@ void announce(QWidget *source, const QString &news)
 // readers say with its name, and Qt tells of each new one as news: anything
 // more would be said twice.
 void announceChoice(QComboBox *) { }
+
+// Screen readers read a dialog's texts themselves, and name it after its
+// title: another name would be said besides. The news before it comes first.
+void nameMessageBox(QMessageBox *)
+{
+    sayPendingNews();
+}

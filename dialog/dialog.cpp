@@ -100,6 +100,7 @@ void Dialog::showMessageBox()
     msgBox.setPalette(palette);
     msgBox.setText(QStringLiteral("<FONT COLOR='#008000'>Programming SUCCESSFUL"));
     msgBox.setStandardButtons(QMessageBox::Ok);
+    nameMessageBox(&msgBox);
     // Windows' own style paints a message box with its task-dialog panels,
     // white and grey, over whatever the palette says. Without that styled
     // background the box shows the palette's green; other styles draw none.
@@ -122,6 +123,7 @@ void Dialog::showFailMessageBox()
     if (auto *details = msgBox.findChild<QTextEdit *>())
         details->moveCursor(QTextCursor::End);
     msgBox.setStandardButtons(QMessageBox::Ok);
+    nameMessageBox(&msgBox);
     msgBox.exec();
 }
 
