@@ -42,8 +42,38 @@ fail() {
 }
 
 # Everything Orca has spoken, an utterance a line.
+# An utterance of several lines goes on, indented, on the lines that follow.
 spoken() {
-    sed -n -e "s/ *{'established'.*}$//" -e "s/^.* SPEECH OUTPUT: '\(.*\)'$/\1/p" "$work/orca.log" 2>/dev/null
+    awk -v q="'" '
+        function closed() {
+            return text ~ (q " *[{]" q "established" q ".*[}]$") || text ~ (q "$")
+        }
+        function flush() {
+            if (!open)
+                return
+            sub(q " *[{]" q "established" q ".*[}]$", "", text)
+            sub(q "$", "", text)
+            print text
+            open = 0
+        }
+        / SPEECH OUTPUT: / {
+            flush()
+            sub("^.* SPEECH OUTPUT: " q, "")
+            text = $0
+            open = 1
+            if (closed())
+                flush()
+            next
+        }
+        /^[0-9][0-9]:/ { flush(); next }
+        open {
+            sub("^ +", "")
+            text = text " " $0
+            if (closed())
+                flush()
+        }
+        END { flush() }
+    ' "$work/orca.log" 2>/dev/null
 }
 
 command -v orca >/dev/null 2>&1 || fail "no orca (package orca)"
@@ -116,6 +146,23 @@ hear() {
         wait_for 60 says "$text" || fail "Orca did not say '$text' for $step"
     done
 }
+# A button said as the focus reaches it ("Start push button." with Orca 43,
+# "Start button." with Orca 48), not a word of the procedure.
+says_button() {
+    said_since_mark | grep -qE "(^| )$1 (push )?button"
+}
+hear_button() {
+    wait_for 60 says_button "$1" || fail "Orca did not say the button '$1' for $step"
+}
+# Said of a box as it opens, not in the news of the status that comes with it.
+says_in_box() {
+    said_since_mark | grep -vF "Status:" | grep -qF -- "$1"
+}
+hear_box() {
+    for text in "$@"; do
+        wait_for 60 says_in_box "$text" || fail "Orca did not say '$text' of the box for $step"
+    done
+}
 # Said once only: checked once the step's words are all in.
 hear_once() {
     hear "$1"
@@ -136,7 +183,7 @@ gone() { ! shown "$1"; }
 choose() {
     next_step "Browse"
     keys shift+Tab shift+Tab
-    hear Browse
+    hear_button Browse
     next_step "the file chooser"
     keys space
     wait_for 60 shown "Select Firmware File" || fail "the file chooser did not open"
@@ -152,9 +199,9 @@ choose() {
     next_step "Start, with $1 chosen"
     for _ in 1 2 3 4 5; do
         keys Tab
-        wait_for 10 says Start && break
+        wait_for 10 says_button Start && break
     done
-    hear Start
+    hear_button Start
     keys space
 }
 
@@ -173,11 +220,11 @@ close_and_end() {
 }
 
 wait_for 60 shown "$title" || fail "the window did not open"
-hear "File:"
+hear "$title"
 
 next_step "Tab to Browse"
 keys Tab
-hear Browse
+hear_button Browse
 next_step "Tab to the port list"
 keys Tab
 hear "Serial port:" ttyS0 "combo box"
@@ -200,7 +247,7 @@ keys Up
 hear_port ttyS0
 next_step "Tab to Start"
 keys Tab
-hear Start
+hear_button Start
 next_step "Start with no file chosen"
 keys space
 hear_once "Status: Please select the update file first!"
@@ -223,16 +270,18 @@ hear_once "Programming in progress"
 hear_once "Status: Programming started"
 next_step "the end of the run"
 : >"$work/release"
-hear "Programming SUCCESSFUL" OK
+hear_box alert "Programming SUCCESSFUL"
+hear_button OK
 next_step "OK in the result box"
 keys Return
-hear Start
+hear_button Start
 
 # A refused file: the box says why.
 choose empty.bin
-hear "Programming FAILED!!!" "The chosen file is empty." OK
+hear_box alert "Programming FAILED!!!" "The chosen file is empty."
+hear_button OK
 next_step "OK in the failure box"
 keys Return
-hear Start
+hear_button Start
 
 close_and_end
