@@ -253,12 +253,12 @@ keys space
 hear_once "Status: Please select the update file first!"
 says "Programming procedure" && fail "Orca read the whole procedure for $step"
 
-# Past the file chooser, keys reach the window reliably only with Orca 43
-# and Qt 5: with Qt 6.4 some of those typed in the chooser are lost (Qt
-# gets no answer in time from the registry it hands each key to first),
-# and with Debian 13's Orca 48 none typed once the chooser has closed reach
-# a widget, though the window has the X focus. Until that is understood the
-# runs are heard there only.
+# Past the file chooser, the window is heard reliably only with Orca 43 and
+# Qt 5: with Qt 6.4 some keys typed in the chooser are lost (Qt gets no
+# answer in time from the registry it hands each key to first); with Orca
+# 48 and Qt 5, once the chooser has closed, Orca hears nothing more of the
+# window, its focus left on the chooser's field, which is gone; with Orca
+# 48 and Qt 6.8 the runs were heard, but not every time.
 if [ "${orca_major:-0}" -ge 48 ] || ! ldd "$program" | grep -q libQt5Core; then
     echo "NOTE: the steps through the file chooser are not run with Orca $orca_major and this Qt"
     close_and_end
