@@ -41,8 +41,8 @@ fail() {
     exit 1
 }
 
-# Everything Orca has spoken, an utterance a line.
-# An utterance of several lines goes on, indented, on the lines that follow.
+# Everything Orca has spoken, an utterance a line. In the log, an utterance
+# of several lines goes on, indented, on the lines that follow.
 spoken() {
     awk -v q="'" '
         function closed() {
@@ -232,8 +232,11 @@ hear "Serial port:" ttyS0 "combo box"
 # does before Qt 6.5; Orca 48 then says the list again as well, and the new
 # port is heard twice there.
 orca_major=$(orca --version 2>/dev/null | head -n 1 | grep -o '[0-9][0-9]*' | head -n 1)
+orca_major=${orca_major:-0}
+qt5=false
+ldd "$program" | grep -q libQt5Core && qt5=true
 hear_port() {
-    if [ "${orca_major:-0}" -ge 48 ] && ldd "$program" | grep -q libQt5Core; then
+    if [ "$orca_major" -ge 48 ] && $qt5; then
         hear "$1"
     else
         hear_once "$1"
@@ -259,7 +262,7 @@ says "Programming procedure" && fail "Orca read the whole procedure for $step"
 # 48 and Qt 5, once the chooser has closed, Orca hears nothing more of the
 # window, its focus left on the chooser's field, which is gone; with Orca
 # 48 and Qt 6.8 the runs were heard, but not every time.
-if [ "${orca_major:-0}" -ge 48 ] || ! ldd "$program" | grep -q libQt5Core; then
+if [ "$orca_major" -ge 48 ] || ! $qt5; then
     echo "NOTE: the steps through the file chooser are not run with Orca $orca_major and this Qt"
     close_and_end
 fi
