@@ -122,7 +122,12 @@ speech_pid=$(cat "$XDG_RUNTIME_DIR/speech-dispatcher/pid/speech-dispatcher.pid")
 /usr/bin/python3 "$here/orca_line_buffered.py" --debug-file "$work/orca.log" \
     >"$work/orca.out" 2>"$work/orca.err" &
 orca_pid=$!
-orca_ready() { grep -q "About to launch Orca" "$work/orca.log"; }
+# A blind user's screen reader runs before the updater is opened. Started
+# at once, Orca sometimes found the window before it had asked for events,
+# and then heard none of the window's events.
+orca_ready() {
+    grep -qE "ORCA: Starting (Atspi main event loop|ATSPI registry)" "$work/orca.log"
+}
 wait_for 60 orca_ready || fail "Orca did not start"
 (cd "$folder" && exec "$program") >"$work/app.log" 2>&1 &
 app_pid=$!
