@@ -46,12 +46,13 @@ public:
 private:
     QString m_news;
 };
+} // namespace
 
 // A screen reader reads a notification's text after it was told of it, and
 // may keep what it read of an object: each piece of news is a new one, and
 // the oldest of a few goes as it comes. Registered, they belong to Qt's
 // accessibility cache, which deletes those left at exit.
-void showNotification(const QString &news)
+void sayNews(QWidget *, const QString &news)
 {
     static std::array<QAccessible::Id, 8> ids = {};
     static std::size_t oldest = 0;
@@ -65,12 +66,6 @@ void showNotification(const QString &news)
     oldest = (oldest + 1) % ids.size();
     QAccessibleEvent event(notification, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&event);
-}
-} // namespace
-
-void sayNews(QWidget *, const QString &news)
-{
-    showNotification(news);
 }
 
 #endif
