@@ -4,6 +4,7 @@
 #include "serialports.h"
 #include "statustexts.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
@@ -17,6 +18,25 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QWindow>
+
+namespace {
+// The chooser can close with its list of name completions still open: the
+// name typed matches a file and Return takes it. The window system then
+// gives the window back the keyboard while the list is still up, and Qt
+// drops that activation, as it drops any while a popup is open. The window
+// would have the keyboard with none of its widgets getting a key or the
+// focus, so it takes back what the window system has already given it.
+void takeBackActivation(QWidget *window)
+{
+    if (QGuiApplication::focusWindow() != window->windowHandle() || window->isActiveWindow())
+        return;
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(window);
+    QT_WARNING_POP
+}
+} // namespace
 
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)
@@ -79,6 +99,7 @@ void Dialog::listfiles()
     qDebug("Current Path/Dir %s", qUtf8Printable(currentPath));
     firmwareFile = QFileDialog::getOpenFileName(
             this, tr("Select Firmware File"), currentPath, tr("Firmware Files (*.bin)"));
+    takeBackActivation(this);
     fileLineEdit->setText(firmwareFile);
 }
 
