@@ -111,7 +111,8 @@ void MasterThreadTest::noFileGivesOnlySelectFileFirst()
     worker.transaction(QStringLiteral("ttyS0"), QString());
     QVERIFY(worker.wait(5000));
     QTRY_COMPARE(recorder.events, QStringList { "response:selectFileFirst" });
-    QTest::qWait(50);
+    // The run has ended: all it sent is delivered now, and nothing more comes.
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(recorder.events, QStringList { "response:selectFileFirst" });
     QVERIFY(fake.calls().isEmpty());
 }
@@ -383,7 +384,7 @@ void MasterThreadTest::secondStartDuringRunStartsNothing()
     fake.release();
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, successEvents, 10000);
     QVERIFY(worker.wait(1000));
-    QTest::qWait(100);
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(recorder.events, successEvents);
     QCOMPARE(fake.calls(), QList<QList<QByteArray>> { expectedArguments(first, "/dev/ttyS0") });
 
