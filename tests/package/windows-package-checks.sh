@@ -94,8 +94,10 @@ install)
     E2E_START_IN_PROGRAM_FOLDER=1 sh "$e2e" run-success "$install_dir/kestrix-updater.exe" "$fake" \
         "$artefacts/installed" || fail "the installed program did not run"
 
-    wine "$install_dir/Uninstall.exe" /S || fail "the uninstaller failed"
+    wine "$install_dir/Uninstall.exe" /S >"$work/uninstall.log" 2>&1
+    status=$?
     wineserver -w
+    [ "$status" -eq 0 ] || fail "the uninstaller ended with $status: $(cat "$work/uninstall.log")"
     everything >"$work/after"
     diff "$work/before" "$work/after" >"$work/left.diff" \
         || fail "the uninstaller left this behind: $(cat "$work/left.diff")"
