@@ -34,6 +34,7 @@ fi
 if [ ! -e "$root/.made" ]; then
     echo "=== making a Debian 13 root in $root"
     rm -rf "$root"
+    mkdir -p "$top/build"
     debootstrap --variant=minbase trixie "$root" "$mirror" >"$top/build/debootstrap.log" 2>&1 \
         || { tail -n 20 "$top/build/debootstrap.log"; exit 1; }
     touch "$root/.made"
