@@ -19,6 +19,12 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     endif()
 endif()
 
+# dpkg-shlibdeps looks up a cross-built program's libraries, and reads it
+# with the binutils, of the architecture it was built for.
+if(CPACK_KESTRIX_DEB_HOST_ARCH)
+    set(ENV{DEB_HOST_ARCH} "${CPACK_KESTRIX_DEB_HOST_ARCH}")
+endif()
+
 # The installer signs itself and its uninstaller as makensis writes them.
 if(CPACK_GENERATOR STREQUAL "NSIS")
     include(${CMAKE_CURRENT_LIST_DIR}/sign-windows-file.cmake)

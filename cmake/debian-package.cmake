@@ -78,6 +78,12 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # Reads the Qt libraries the program links from the binary itself.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A cross-built program is packaged for the architecture it was built for,
+# whose libraries dpkg-shlibdeps then reads (cpack-config.cmake).
+if(KESTRIX_DEB_HOST_ARCH)
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${KESTRIX_DEB_HOST_ARCH})
+    set(CPACK_KESTRIX_DEB_HOST_ARCH ${KESTRIX_DEB_HOST_ARCH})
+endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "stmflshr")
 include(${CMAKE_CURRENT_LIST_DIR}/release.cmake)
 include(CPack)

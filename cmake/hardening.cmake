@@ -16,13 +16,18 @@ endif()
 # environment CMake starts from, the preprocessor's added to the compiler's.
 # All of its hardening, as Debian 13 gives by default: Debian 12 adds
 # immediate binding only when asked, and has no stack-clash feature.
+# A cross build takes the flags of the architecture it builds for.
 find_program(DPKG_BUILDFLAGS dpkg-buildflags)
 if(DPKG_BUILDFLAGS)
+    set(host_arch)
+    if(KESTRIX_DEB_HOST_ARCH)
+        set(host_arch DEB_HOST_ARCH=${KESTRIX_DEB_HOST_ARCH})
+    endif()
     foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
         # Run from the sources, so that the file-name maps it gives make
         # the build the same wherever the sources are.
         execute_process(
-            COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+            COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all ${host_arch}
                     ${DPKG_BUILDFLAGS} --get ${kind}
             WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
             OUTPUT_VARIABLE dpkg_${kind} OUTPUT_STRIP_TRAILING_WHITESPACE

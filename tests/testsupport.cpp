@@ -113,7 +113,16 @@ FakeProgrammer::FakeProgrammer(Arguments arguments)
     const QString built =
             QDir(QCoreApplication::applicationDirPath()).filePath(name + executableSuffix);
     // A copy, not a link: Windows would take a link for a shortcut file.
-    if (!QFile::copy(built, programPath()))
+    // A program for another processor is started through its emulator.
+    const QString emulator = qEnvironmentVariable("KESTRIX_TEST_EMULATOR");
+    const bool placed = emulator.isEmpty()
+            ? QFile::copy(built, programPath())
+            : writeFile(programPath(),
+                      "#!/bin/sh\nexec '" + QFile::encodeName(emulator) + "' '"
+                              + QFile::encodeName(built) + "' \"$@\"\n")
+                    && QFile::setPermissions(programPath(),
+                            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!placed)
         qWarning("Could not put the fake programmer in place");
     qputenv("PATH",
             QFile::encodeName(QDir::toNativeSeparators(m_dir.path())) + pathSeparator + m_oldPath);

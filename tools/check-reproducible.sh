@@ -55,7 +55,8 @@ build "$second" Pacific/Auckland 002 C
 # What each build made, by path.
 outputs() {
     (cd "$1" && { find build/dist -maxdepth 1 -type f; ls build/release/kestrix-updater \
-        build/windows-release/kestrix-updater.exe 2>/dev/null; } | LC_ALL=C sort)
+        build/arm64-release/kestrix-updater build/windows-release/kestrix-updater.exe \
+        2>/dev/null; } | LC_ALL=C sort)
 }
 outputs "$first" >"$work/first.list"
 outputs "$second" >"$work/second.list"

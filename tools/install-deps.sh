@@ -4,7 +4,9 @@
 # Windows ones), with "test" also those of a test run (Qt 6 for the build that
 # checks the sources with it, Wine for the Windows suite, diffoscope for the
 # reproducibility check among them), with "bench"
-# also those of the benchmark; only those missing.
+# also those of the benchmark, with "arm64" those of the cross build for
+# 64-bit ARM (Raspberry Pi OS), for which it first adds Debian's arm64
+# architecture; only those missing.
 # Works as root or through sudo.
 set -eu
 
@@ -15,6 +17,7 @@ case "${1:-}" in
 release) packages="$packages $release" ;;
 test) packages="$packages $release qt6-base-dev qt6-serialport-dev qt6-qpa-plugins xvfb xauth xdotool xclip imagemagick dbus-daemon dbus-bin at-spi2-core python3-pyatspi orca jwm speech-dispatcher wine wine64 unzip lintian desktop-file-utils appstream hicolor-icon-theme openssl diffoscope devscripts" ;;
 bench) packages="$packages xvfb xauth xdotool imagemagick dpkg-dev file libx11-dev" ;;
+arm64) packages="$packages g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user-static qtbase5-dev:arm64 libqt5serialport5-dev:arm64" ;;
 esac
 
 missing=""
@@ -38,6 +41,10 @@ fi
 
 echo "Installing missing packages:$missing"
 export DEBIAN_FRONTEND=noninteractive
+if [ "${1:-}" = arm64 ] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    echo "Adding the arm64 architecture, for the cross build"
+    $sudo dpkg --add-architecture arm64
+fi
 $sudo apt-get update -qq
 # shellcheck disable=SC2086
 $sudo apt-get install -y -qq --no-install-recommends $missing </dev/null

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Makes a release into build/dist/: the .deb, and with Qt for Windows at hand
+# Makes a release into build/dist/: the .deb for amd64 and for arm64
+# (Raspberry Pi OS 64-bit, cross-built), and with Qt for Windows at hand
 # (KESTRIX_QT_WINDOWS or KESTRIX_QT_WINDOWS_ARCHIVE, as for the tests) the
 # Windows installer and portable zip; each with its .sha256, all of them in
 # SHA256SUMS. The Windows files are signed where a certificate is given
@@ -12,8 +13,10 @@ cd "$top"
 umask 022
 
 "$top/tools/install-deps.sh" release
+"$top/tools/install-deps.sh" arm64
 rm -rf build/dist
 cmake --workflow --preset release
+cmake --workflow --preset arm64-release
 KESTRIX_QT_WINDOWS=$(sh "$top/tools/windows-kit.sh")
 if [ -n "$KESTRIX_QT_WINDOWS" ]; then
     export KESTRIX_QT_WINDOWS

@@ -2,7 +2,8 @@
 # Builds the updater and its tests (installing what is missing) and runs the
 # whole suite: in the debug build with warnings as errors, in the build with
 # the address and undefined-behaviour sanitizers, in a debug build with Qt 6,
-# and, where Qt for Windows is at hand, as a Windows program under Wine.
+# as a 64-bit ARM program (Raspberry Pi OS) under QEMU, and, where Qt for
+# Windows is at hand, as a Windows program under Wine.
 #   KESTRIX_QT_WINDOWS: a Qt for Windows folder (it holds lib/cmake/Qt5)
 #   KESTRIX_QT_WINDOWS_ARCHIVE: or an archive of one, unpacked into build/
 # Last, it builds a release twice, in two clones of the last commit, and
@@ -18,6 +19,16 @@ for preset in dev asan qt6; do
     cmake --build --preset "$preset" -j"$(nproc)"
     ctest --preset "$preset"
 done
+
+# Debian's arm64 Qt beside the machine's own, where its archive has it.
+if "$top/tools/install-deps.sh" arm64; then
+    echo "=== arm64 build, tested under QEMU"
+    cmake --preset arm64
+    cmake --build --preset arm64 -j"$(nproc)"
+    ctest --preset arm64
+else
+    echo "arm64 suite skipped: the cross compiler and arm64 Qt could not be installed"
+fi
 
 KESTRIX_QT_WINDOWS=$(sh "$top/tools/windows-kit.sh")
 if [ -n "$KESTRIX_QT_WINDOWS" ]; then
