@@ -120,8 +120,8 @@ FakeProgrammer::FakeProgrammer(Arguments arguments)
             : writeFile(programPath(),
                       "#!/bin/sh\nexec '" + QFile::encodeName(emulator) + "' '"
                               + QFile::encodeName(built) + "' \"$@\"\n")
-                    && QFile::setPermissions(programPath(),
-                            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+                    && QFile::setPermissions(
+                            programPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (!placed)
         qWarning("Could not put the fake programmer in place");
     qputenv("PATH",
