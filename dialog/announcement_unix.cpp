@@ -52,14 +52,22 @@ private:
 // may keep what it read of an object: each piece of news is a new one, and
 // the oldest of a few goes as it comes. Registered, they belong to Qt's
 // accessibility cache, which deletes those left at exit.
+//
+// The id, and with it the object's path on the bus, must be one no object
+// had before. Qt hands out again the id of the object registered last once
+// that object is gone, such as a list of the file chooser just closed, and
+// the screen reader still holds that object's role for the path: Orca 48
+// took a run's news for a list and left it unsaid. So a stand-in takes that
+// id first, the notification gets the next, never used, and the stand-in
+// goes.
 void sayNews(QWidget *, const QString &news)
 {
     static std::array<QAccessible::Id, 8> ids = {};
     static std::size_t oldest = 0;
+    const QAccessible::Id standIn = QAccessible::registerAccessibleInterface(new Notification({}));
     auto *notification = new Notification(news);
-    // Registered before the oldest goes, so that its id is never the one
-    // just freed.
     const QAccessible::Id id = QAccessible::registerAccessibleInterface(notification);
+    QAccessible::deleteAccessibleInterface(standIn);
     if (ids[oldest] && QAccessible::accessibleInterface(ids[oldest]))
         QAccessible::deleteAccessibleInterface(ids[oldest]);
     ids[oldest] = id;
