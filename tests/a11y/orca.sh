@@ -18,12 +18,13 @@ title="Solvane Firmware Updater for Kestrix"
 app_pid=""
 wm_pid=""
 orca_pid=""
-speech_pid=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
     # Orca ends on SIGTERM only once it is idle, if at all.
     [ -n "$orca_pid" ] && kill -9 "$orca_pid" 2>/dev/null && wait "$orca_pid" 2>/dev/null
-    [ -n "$speech_pid" ] && kill "$speech_pid" 2>/dev/null
+    # Found by its settings: the pid file it writes at times names the
+    # process that forked it.
+    pkill -f -- "--config-dir $work/speechd" 2>/dev/null
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     stop_session
     rm -rf "$work"
@@ -113,11 +114,15 @@ AddModule "dummy" "sd_dummy" ""
 DefaultModule dummy
 CONF
 echo default_driver=null >"$HOME/.libao"
-speech-dispatcher --run-daemon --timeout 0 --config-dir "$work/speechd" --log-dir "$work" \
-    >"$work/speechd.out" 2>&1
+# It also starts the espeak-ng module it falls back on, which is not
+# installed; now and then it writes to that module after the module has
+# failed, and a SIGPIPE would end it before it makes its socket. Ignored,
+# the write only fails.
+(trap '' PIPE && exec speech-dispatcher --run-daemon --timeout 0 --config-dir "$work/speechd" \
+    --log-dir "$work") >"$work/speechd.out" 2>&1
 speech_ready() { [ -S "$XDG_RUNTIME_DIR/speech-dispatcher/speechd.sock" ]; }
-wait_for 60 speech_ready || fail "speech-dispatcher did not start: $(cat "$work/speechd.out")"
-speech_pid=$(cat "$XDG_RUNTIME_DIR/speech-dispatcher/pid/speech-dispatcher.pid")
+wait_for 60 speech_ready \
+    || fail "speech-dispatcher did not start: $(cat "$work/speechd.out" "$work/speech-dispatcher.log")"
 
 /usr/bin/python3 "$here/orca_line_buffered.py" --debug-file "$work/orca.log" \
     >"$work/orca.out" 2>"$work/orca.err" &
