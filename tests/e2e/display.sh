@@ -11,11 +11,7 @@ start_display() {
     Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/display" \
         2>"$work/xvfb.log" &
     xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$work/display" ] && break
-        sleep 0.05
-    done
-    [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    wait_for 60 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     DISPLAY=:$(cat "$work/display")
     export DISPLAY
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY WINEQT_QPA_PLATFORM
