@@ -12,20 +12,22 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
+# build_and_test PRESET WHAT
+build_and_test() {
+    echo "=== $1 build$2"
+    cmake --preset "$1"
+    cmake --build --preset "$1" -j"$(nproc)"
+    ctest --preset "$1"
+}
+
 "$top/tools/install-deps.sh" test
 for preset in dev asan qt6; do
-    echo "=== $preset build"
-    cmake --preset "$preset"
-    cmake --build --preset "$preset" -j"$(nproc)"
-    ctest --preset "$preset"
+    build_and_test "$preset" ""
 done
 
 # Debian's arm64 Qt beside the machine's own, where its archive has it.
 if "$top/tools/install-deps.sh" arm64; then
-    echo "=== arm64 build, tested under QEMU"
-    cmake --preset arm64
-    cmake --build --preset arm64 -j"$(nproc)"
-    ctest --preset arm64
+    build_and_test arm64 ", tested under QEMU"
 else
     echo "arm64 suite skipped: the cross compiler and arm64 Qt could not be installed"
 fi
@@ -33,10 +35,7 @@ fi
 KESTRIX_QT_WINDOWS=$(sh "$top/tools/windows-kit.sh")
 if [ -n "$KESTRIX_QT_WINDOWS" ]; then
     export KESTRIX_QT_WINDOWS
-    echo "=== windows build, with Qt from $KESTRIX_QT_WINDOWS"
-    cmake --preset windows
-    cmake --build --preset windows -j"$(nproc)"
-    ctest --preset windows
+    build_and_test windows ", with Qt from $KESTRIX_QT_WINDOWS"
 else
     echo "Windows suite skipped: no Qt for Windows (set KESTRIX_QT_WINDOWS to its folder, or KESTRIX_QT_WINDOWS_ARCHIVE to its archive, and run this again)"
 fi
