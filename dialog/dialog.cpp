@@ -1,6 +1,7 @@
 #include "dialog.h"
 
 #include "announcement.h"
+#include "runwords.h"
 #include "serialports.h"
 #include "statustexts.h"
 
@@ -120,6 +121,9 @@ void Dialog::showMessageBox()
     QMessageBox msgBox;
     msgBox.setPalette(palette);
     msgBox.setText(QStringLiteral("<FONT COLOR='#008000'>Programming SUCCESSFUL"));
+    // Which file went to which port, and the procedure's next step: the file
+    // field may show another file by now, chosen while this one was written.
+    msgBox.setInformativeText(describeRun(masterThread.lastCause()).informative);
     msgBox.setStandardButtons(QMessageBox::Ok);
     nameMessageBox(&msgBox);
     // Windows' own style paints a message box with its task-dialog panels,
@@ -134,12 +138,11 @@ void Dialog::showFailMessageBox()
 {
     QMessageBox msgBox;
     msgBox.setText(QStringLiteral("<FONT COLOR='#DC143C'>Programming FAILED!!!</FONT>"));
-    // Why, and what to do: a run the updater refused never reached the
-    // device, and one that did may have left it half-written. What the
-    // programmer itself printed is one click away.
-    const FailureReport report = masterThread.lastFailure();
-    msgBox.setInformativeText(report.advice);
-    msgBox.setDetailedText(report.details);
+    // Why, what to do, and whether the device was changed; the technical
+    // reason and what the programmer printed are one click away.
+    const RunWords words = describeRun(masterThread.lastCause());
+    msgBox.setInformativeText(words.informative);
+    msgBox.setDetailedText(words.details);
     // Its last lines say where it stopped; they are the ones in view.
     if (auto *details = msgBox.findChild<QTextEdit *>())
         details->moveCursor(QTextCursor::End);

@@ -5,6 +5,7 @@
 #include "codepage.h"
 #include "flashcommand.h"
 #include "masterthread.h"
+#include "runwords.h"
 #include "shellsettings.h"
 #include "testsupport.h"
 
@@ -230,9 +231,9 @@ void CmdShellTest::codePagesThatTakeNoFlags()
         // What the programmer lacks is then named, not the path's first letter.
         const FlashCommand command = composeFlashCommand(
                 text, QStringLiteral("COM3"), ShellKind::Cmd, CodePages { codePage, 1252 });
-        QVERIFY2(command.refusal.advice.contains(QStringLiteral("\u201c\u65e5\u201d"))
-                        && command.refusal.advice.contains(QStringLiteral("code page 1252")),
-                qPrintable(command.refusal.advice));
+        QCOMPARE(command.refusal.character, QStringLiteral("\u65e5"));
+        QVERIFY2(command.refusal.technical.contains(QStringLiteral("code page 1252")),
+                qPrintable(command.refusal.technical));
     }
 }
 
@@ -324,7 +325,7 @@ void CmdShellTest::outcome_data()
     // code page lacks: no rule could tell such a prompt from the output.
     QTest::newRow("shell in a folder named Done.dir, no programmer")
             << QByteArray() << false << "Done.dir" << false << file << false
-            << "neither in the updater's folder";
+            << "the flash programmer is neither in";
     QTest::newRow("shell in a folder named \u65e5\u672cDone.d, programmer prints no Done.")
             << failed << true << QStringLiteral("\u65e5\u672cDone.d") << false << file << false
             << "did not report success";
@@ -376,8 +377,8 @@ void CmdShellTest::outcome()
     // Only a run that was refused starts nothing.
     const bool refused = !programmerPresent;
     QCOMPARE(processesStarted() > before, !refused);
-    const FailureReport report = worker.lastFailure();
-    const QString words = report.advice + QLatin1Char('\n') + report.details;
+    const RunWords report = describeRun(worker.lastCause());
+    const QString words = report.informative + QLatin1Char('\n') + report.details;
     QVERIFY2(words.contains(advice), qPrintable(words));
     QCOMPARE(log.messages().filter(QStringLiteral("Refusing to run")).size(), refused ? 1 : 0);
     if (tag.contains("standard error"))
@@ -427,9 +428,7 @@ void CmdShellTest::programmerPastTheLastWaitIsGoneBeforeTheVerdict()
     QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(programmerGone);
     QVERIFY(shellGone);
-    QVERIFY2(worker.lastFailure().advice.contains(
-                     QStringLiteral("stopped in the middle of writing")),
-            qPrintable(worker.lastFailure().advice));
+    QCOMPARE(int(worker.lastCause().cause), int(Cause::CutOff));
     // Neither the shell nor what it started joined the job the test runs in.
     QCOMPARE(processesStarted() == before, breakAway);
 }

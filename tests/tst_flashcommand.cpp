@@ -140,60 +140,48 @@ void FlashCommandTest::refusalAdvice_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("advice");
+    QTest::addColumn<int>("cause");
+    QTest::addColumn<QString>("character");
+    // What the log and the details say of it.
+    QTest::addColumn<QString>("technical");
 
-    QTest::newRow("percent sign in the file's name")
-            << "C:\\fw\\fw-100%.bin"
-            << "COM3"
-            << "The firmware file's name holds a percent sign (%), which the command shell would "
-               "change. Rename the file, or copy it under another name, and choose it again.";
-    QTest::newRow("percent sign in a folder's name")
-            << "C:\\100%\\fw.bin"
-            << "COM3"
-            << "The name of a folder on the way to the firmware file holds a percent sign (%), "
-               "which the command shell would change. Copy the file to another folder and "
-               "choose it there.";
-    QTest::newRow("line break, with forward slashes")
-            << "C:/a\nb/fw.bin"
-            << "COM3"
-            << "The name of a folder on the way to the firmware file holds a line break, which "
-               "would cut the command short. Copy the file to another folder and choose it "
-               "there.";
+    const int inName = int(Cause::FileNameCharacter);
+    const int inFolder = int(Cause::FolderNameCharacter);
+    const QString interpreted = QStringLiteral("holds a character cmd.exe would interpret");
+    QTest::newRow("percent sign in the file's name") << "C:\\fw\\fw-100%.bin"
+                                                     << "COM3" << inName << "%" << interpreted;
+    QTest::newRow("percent sign in a folder's name") << "C:\\100%\\fw.bin"
+                                                     << "COM3" << inFolder << "%" << interpreted;
+    QTest::newRow("line break, with forward slashes") << "C:/a\nb/fw.bin"
+                                                      << "COM3" << inFolder << "\n"
+                                                      << interpreted;
     QTest::newRow("a character outside the code page, named")
-            << QStringLiteral("C:\\fw\\fw-\u65e5\u672c.bin") << "COM3"
-            << QStringLiteral("The firmware file's name holds the character \u201c\u65e5\u201d, "
-                              "which the command shell cannot pass on as it is (it reads code "
-                              "page 437). Rename the file, or copy it under another name, and "
-                              "choose it again.");
+            << QStringLiteral("C:\\fw\\fw-\u65e5\u672c.bin") << "COM3" << inName
+            << QStringLiteral("\u65e5") << "outside code page 437, in which the shell reads";
     QTest::newRow("a pair of surrogates is one character")
-            << QStringLiteral("C:\\fw-\U0001F600.bin") << "COM3"
-            << QStringLiteral(
-                       "The firmware file's name holds the character \u201c\U0001F600\u201d, "
-                       "which the command shell cannot pass on as it is (it reads code "
-                       "page 437). Rename the file, or copy it under another name, and "
-                       "choose it again.");
+            << QStringLiteral("C:\\fw-\U0001F600.bin") << "COM3" << inName
+            << QStringLiteral("\U0001F600") << "outside code page 437";
     QTest::newRow("a character the programmer's code page lacks")
-            << QStringLiteral("C:\\fw\\fw-\u03a9.bin") << "COM3"
-            << QStringLiteral("The firmware file's name holds the character \u201c\u03a9\u201d, "
-                              "which the flash programmer cannot receive as it is (it reads code "
-                              "page 1252). Rename the file, or copy it under another name, and "
-                              "choose it again.");
-    QTest::newRow("percent sign in the port")
-            << "C:\\fw.bin"
-            << "COM%X%"
-            << "The serial port's name holds a percent sign (%), which the command shell would "
-               "change. Choose another port.";
+            << QStringLiteral("C:\\fw\\fw-\u03a9.bin") << "COM3" << inName
+            << QStringLiteral("\u03a9") << "outside code page 1252, in which the programmer reads";
+    QTest::newRow("percent sign in the port") << "C:\\fw.bin"
+                                              << "COM%X%" << int(Cause::PortNameCharacter) << "%"
+                                              << "the port name holds";
 }
 
 void FlashCommandTest::refusalAdvice()
 {
     QFETCH(QString, file);
     QFETCH(QString, port);
-    QFETCH(QString, advice);
+    QFETCH(int, cause);
+    QFETCH(QString, character);
+    QFETCH(QString, technical);
     const FlashCommand command = composeFlashCommand(file, port, ShellKind::Cmd, westernCodePages);
     QVERIFY(!command.isValid());
-    QCOMPARE(command.refusal.advice, advice);
-    QVERIFY(command.refusal.logLine.startsWith(QStringLiteral("Refusing to run: ")));
+    QCOMPARE(int(command.refusal.cause), cause);
+    QCOMPARE(command.refusal.character, character);
+    QVERIFY(command.refusal.technical.startsWith(QStringLiteral("Refusing to run: ")));
+    QVERIFY2(command.refusal.technical.contains(technical), qPrintable(command.refusal.technical));
 }
 
 void FlashCommandTest::programmerPort_data()

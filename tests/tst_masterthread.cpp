@@ -1,4 +1,5 @@
 #include "masterthread.h"
+#include "runwords.h"
 #include "shellprocess.h"
 #include "shellsettings.h"
 #include "testsupport.h"
@@ -126,17 +127,18 @@ void MasterThreadTest::outcome_data()
     QTest::addColumn<int>("sleepMs");
     QTest::addColumn<int>("sleepAfterMs");
     QTest::addColumn<bool>("shellPresent");
-    // Empty: success. Else what the failure box says, and shows in details.
-    QTest::addColumn<QString>("advice");
+    QTest::addColumn<int>("cause");
+    // What the box shows in its details.
     QTest::addColumn<QString>("details");
 
     const QByteArray none;
-    const QString noSuccess = QStringLiteral("did not report success");
-    QTest::newRow("Done. inside a longer line")
-            << QByteArray("50%\nall Done.really\n") << none << false << 0 << 0 << true << QString()
-            << QString();
-    QTest::newRow("Done. after a slow start") << QByteArray("Done.\n") << none << false << 1500 << 0
-                                              << true << QString() << QString();
+    const int done = int(Cause::Succeeded);
+    const int noSuccess = int(Cause::NoSuccessReported);
+    const int cutOff = int(Cause::CutOff);
+    QTest::newRow("Done. inside a longer line") << QByteArray("50%\nall Done.really\n") << none
+                                                << false << 0 << 0 << true << done << QString();
+    QTest::newRow("Done. after a slow start")
+            << QByteArray("Done.\n") << none << false << 1500 << 0 << true << done << QString();
     QTest::newRow("no Done.") << QByteArray("Error: no answer\n") << none << false << 0 << 0 << true
                               << noSuccess << "Output:\nError: no answer";
     QTest::newRow("done. in another case") << QByteArray("done.\n") << none << false << 0 << 0
@@ -149,15 +151,15 @@ void MasterThreadTest::outcome_data()
     QTest::newRow("a crash mid-write")
             << QByteArray("Writing 25%\n") << none << true << 0 << 0 << true << noSuccess
             << "Output:\nWriting 25%\n\nError output:\n";
-    QTest::newRow("shell not started") << QByteArray("Done.\n") << none << false << 0 << 0 << false
-                                       << "could not start the system's command shell" << QString();
-    QTest::newRow("past the time-out") << QByteArray("Done.\n") << none << false << 60000 << 0
-                                       << true << "had not finished after 3 seconds" << QString();
+    QTest::newRow("shell not started")
+            << QByteArray("Done.\n") << none << false << 0 << 0 << false
+            << int(Cause::ShellNotStarted) << "Error starting sh process: ";
+    QTest::newRow("past the time-out")
+            << QByteArray("Done.\n") << none << false << 60000 << 0 << true << cutOff << QString();
     // Cut off mid-write: what it printed before says nothing of the device.
     QTest::newRow("Done. then past the time-out")
             << QByteArray("Erasing 40 pages ... Done.\nWriting\n") << none << false << 0 << 60000
-            << true << "stopped in the middle of writing"
-            << "Output:\nErasing 40 pages";
+            << true << cutOff << "Output:\nErasing 40 pages";
 }
 
 void MasterThreadTest::outcome()
@@ -168,9 +170,9 @@ void MasterThreadTest::outcome()
     QFETCH(int, sleepMs);
     QFETCH(int, sleepAfterMs);
     QFETCH(bool, shellPresent);
-    QFETCH(QString, advice);
+    QFETCH(int, cause);
     QFETCH(QString, details);
-    const bool success = advice.isEmpty();
+    const bool success = cause == int(Cause::Succeeded);
 
     FakeProgrammer fake;
     fake.setOutput(output);
@@ -193,13 +195,15 @@ void MasterThreadTest::outcome()
     worker.transaction(QStringLiteral("ttyS0"), file);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, success ? successEvents : failureEvents, 15000);
     QVERIFY(worker.wait(1000));
-    const FailureReport report = worker.lastFailure();
-    QVERIFY2(report.advice.contains(advice), qPrintable(report.advice));
-    QVERIFY2(report.details.contains(details), qPrintable(report.details));
+    // What the box names: the cause, the file written and the port.
+    const RunCause outcome = worker.lastCause();
+    QCOMPARE(int(outcome.cause), cause);
+    QCOMPARE(outcome.file, file);
+    QCOMPARE(outcome.port, QStringLiteral("ttyS0"));
+    const QString shown = describeRun(outcome).details;
+    QVERIFY2(shown.contains(details), qPrintable(shown));
     if (crash)
-        QVERIFY2(report.details.endsWith(QStringLiteral("\nSegmentation fault")),
-                qPrintable(report.details));
-    QCOMPARE(report.advice.contains(QStringLiteral("not touched")), !shellPresent);
+        QVERIFY2(shown.endsWith(QStringLiteral("\nSegmentation fault")), qPrintable(shown));
 
     const QStringList messages = log.messages();
     QVERIFY(messages.contains("stmflshr -b 115200 -e 40 -w \"" + file + "\" /dev/ttyS0 \n"));
@@ -230,44 +234,44 @@ void MasterThreadTest::refusedRunStartsNoShell_data()
     // programmer.
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("advice");
+    QTest::addColumn<int>("cause");
 
     const int posix = int(ShellKind::Posix);
     const QByteArray good = firmwareImage();
     // cmd.exe cannot be handed a percent sign safely; /bin/sh stands in for
     // it here.
-    QTest::newRow("percent sign, for cmd.exe") << int(ShellKind::Cmd) << "%PATH%.bin"
-                                               << "bytes" << firmwareImage() << "percent sign";
+    QTest::newRow("percent sign, for cmd.exe")
+            << int(ShellKind::Cmd) << "%PATH%.bin"
+            << "bytes" << firmwareImage() << int(Cause::FileNameCharacter);
     QTest::newRow("empty file") << posix << "empty.bin"
-                                << "bytes" << QByteArray() << "The chosen file is empty.";
+                                << "bytes" << QByteArray() << int(Cause::FileEmpty);
     QTest::newRow("text file") << posix << "notes.bin"
                                << "bytes" << QByteArray("Release notes\n").repeated(200)
-                               << "not firmware the Kestrix can start from";
+                               << int(Cause::FileNotFirmware);
     QTest::newRow("image linked behind a boot loader")
             << posix << "app.bin"
             << "bytes" << QByteArray::fromHex("0050002001810008").leftJustified(3000, '\xff')
-            << "behind a boot loader";
+            << int(Cause::FileForElsewhere);
     QTest::newRow("file gone since it was chosen")
             << posix << "gone.bin"
-            << "missing" << QByteArray() << "cannot be read (it is not there)";
+            << "missing" << QByteArray() << int(Cause::FileMissing);
     QTest::newRow("a folder") << posix << "folder.bin"
-                              << "folder" << QByteArray() << "cannot be read (it is not a file)";
+                              << "folder" << QByteArray() << int(Cause::FileNotAFile);
     // Opening it would wait for a writer for ever.
     QTest::newRow("a named pipe") << posix << "pipe.bin"
-                                  << "pipe" << QByteArray() << "cannot be read (it is not a file)";
-    QTest::newRow("17 MiB, sparse")
-            << posix << "huge.bin"
-            << "sparse" << QByteArray() << "larger than any Kestrix firmware can be";
+                                  << "pipe" << QByteArray() << int(Cause::FileNotAFile);
+    QTest::newRow("17 MiB, sparse") << posix << "huge.bin"
+                                    << "sparse" << QByteArray() << int(Cause::FileTooLarge);
     QTest::newRow("no port at all") << posix << "fw.bin"
-                                    << "no port" << good << "No serial port was found";
+                                    << "no port" << good << int(Cause::NoPort);
     QTest::newRow("the port is gone") << posix << "fw.bin"
-                                      << "port gone" << good << "ttyS0 is no longer there";
+                                      << "port gone" << good << int(Cause::PortGone);
     QTest::newRow("the port is not the user's to open")
             << posix << "fw.bin"
-            << "port denied" << good << "sudo adduser $USER dialout";
+            << "port denied" << good << int(Cause::PortForGroup);
     QTest::newRow("no programmer on PATH")
             << posix << "fw.bin"
-            << "no programmer" << good << "stmflshr was not found in any folder on PATH";
+            << "no programmer" << good << int(Cause::ProgrammerNotOnPath);
 }
 
 void MasterThreadTest::refusedRunStartsNoShell()
@@ -276,7 +280,7 @@ void MasterThreadTest::refusedRunStartsNoShell()
     QFETCH(QString, name);
     QFETCH(QString, kind);
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, advice);
+    QFETCH(int, cause);
 
     FakeProgrammer fake;
     ShellSettings settings = ShellSettings::current();
@@ -313,14 +317,14 @@ void MasterThreadTest::refusedRunStartsNoShell()
     QTRY_COMPARE_WITH_TIMEOUT(recorder.events, failureEvents, 10000);
     QVERIFY(worker.wait(1000));
     QVERIFY(fake.calls().isEmpty());
-    const FailureReport report = worker.lastFailure();
-    QVERIFY2(report.advice.contains(advice), qPrintable(report.advice));
-    QVERIFY(report.advice.endsWith(QStringLiteral("The device was not touched.")));
-    QCOMPARE(report.details, QString());
-    // One line says what was refused and why; no shell said hello.
+    const RunCause outcome = worker.lastCause();
+    QCOMPARE(int(outcome.cause), cause);
+    QVERIFY(outcome.output.isEmpty() && outcome.errors.isEmpty());
+    // One line says what was refused and why, as the details do; no shell
+    // said hello.
     const QStringList messages = log.messages();
     const QStringList refusals = messages.filter(QStringLiteral("Refusing to run"));
-    QCOMPARE(refusals.size(), 1);
+    QCOMPARE(refusals, QStringList { outcome.technical });
     const QStringList notAboutTheFile = { "no port", "port gone", "port denied", "no programmer" };
     QCOMPARE(refusals.first().contains(file), !notAboutTheFile.contains(kind));
     QVERIFY(messages.filter(QStringLiteral("stmflshr -b")).isEmpty());

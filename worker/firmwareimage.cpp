@@ -1,8 +1,5 @@
 #include "firmwareimage.h"
 
-#include <QCoreApplication>
-#include <QList>
-
 #include <iterator>
 #include <map>
 #include <utility>
@@ -15,11 +12,6 @@ constexpr quint32 ramStart = 0x10000000;
 constexpr quint32 ramEnd = 0x3FFFFFFF;
 // Two little-endian words: the stack pointer and the reset handler.
 constexpr int vectorTableStart = 8;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("FirmwareImage", text);
-}
 
 QString hex(quint64 value)
 {
@@ -82,15 +74,22 @@ ImageCheck checkIntelHex(const QByteArray &text)
     std::map<quint64, QByteArray> data;
     quint64 base = 0;
     bool ended = false;
-    // Lines end in any run of CR and LF, as the programmer reads them: a
-    // file whose line ends were converted twice holds CR CR LF.
-    QList<QByteArray> lines = QByteArray(text).replace('\r', '\n').split('\n');
-    lines.removeAll(QByteArray());
-    for (int i = 0; i < lines.size(); ++i) {
-        const QByteArray &line = lines.at(i);
+    // The programmer takes any run of CR and LF for one line end, so a file
+    // whose line ends were converted twice (CR CR LF) reads as it should. A
+    // line is named by its number as an editor counts it: CR LF, a CR or an
+    // LF each end one, blank lines included.
+    int number = 0;
+    int lastNumber = 0;
+    for (int start = 0; start < text.size();) {
+        ++number;
+        int end = start;
+        while (end < text.size() && text.at(end) != '\r' && text.at(end) != '\n')
+            ++end;
+        const QByteArray line = text.mid(start, end - start);
+        start = end + (text.mid(end, 2) == "\r\n" ? 2 : 1);
         if (line.trimmed().isEmpty())
             continue;
-        const int number = i + 1;
+        lastNumber = number;
         if (ended)
             return badHex(number, QStringLiteral("text after the end-of-file record"));
         if (!line.startsWith(':'))
@@ -141,7 +140,7 @@ ImageCheck checkIntelHex(const QByteArray &text)
         }
     }
     if (!ended)
-        return badHex(lines.size(), QStringLiteral("no end-of-file record: it is cut off"));
+        return badHex(lastNumber, QStringLiteral("no end-of-file record: it is cut off"));
     if (data.empty())
         return { ImageProblem::Empty, QStringLiteral("holds Intel HEX without data") };
 
@@ -186,57 +185,37 @@ ImageCheck checkFirmwareImage(const QByteArray &bytes, qint64 size)
     return checkVectorTable(bytes, quint64(size));
 }
 
-Refusal firmwareImageRefusal(const QString &path, const ImageCheck &check)
+RunCause firmwareImageRefusal(const QString &path, const ImageCheck &check)
 {
-    if (check.isGood())
-        return {};
-    const QString chooseAgain = tr("Choose the firmware file from the Kestrix update.");
-    QString advice;
+    RunCause refusal;
     switch (check.problem) {
     case ImageProblem::None:
-        break;
+        return refusal;
     case ImageProblem::Empty:
-        advice = tr("The chosen file is empty.");
+        refusal.cause = Cause::FileEmpty;
         break;
     case ImageProblem::Truncated:
-        advice = tr("The chosen file is too short to be firmware: it may have been cut off "
-                    "while it was copied or downloaded.");
+        refusal.cause = Cause::FileTooShort;
         break;
     case ImageProblem::TooLarge:
-        advice = tr("The chosen file is larger than any Kestrix firmware can be.");
+        refusal.cause = Cause::FileTooLarge;
         break;
     case ImageProblem::StackNotInRam:
     case ImageProblem::ResetNotThumb:
-        advice = tr("The chosen file is not firmware the Kestrix can start from: it does not "
-                    "begin as the device's firmware must.");
+        refusal.cause = Cause::FileNotFirmware;
         break;
     case ImageProblem::ResetOutsideImage:
-        advice = tr("The chosen file is firmware built to start from elsewhere in the device's "
-                    "memory (behind a boot loader, say), not from the start, where it would be "
-                    "written; the device could not start from it.");
+    case ImageProblem::HexNotAtFlashStart:
+        refusal.cause = Cause::FileForElsewhere;
         break;
     case ImageProblem::BadHex:
-        advice = tr("The chosen file holds firmware as HEX text, but it is damaged (%1): it "
-                    "may have been cut off or changed.")
-                         .arg(check.detail);
-        break;
-    case ImageProblem::HexNotAtFlashStart:
-        advice = tr("The chosen file holds firmware as HEX text for another place in the "
-                    "device's memory than its start, where the device starts from.");
+        refusal.cause = Cause::FileDamaged;
         break;
     }
     const QString rule = check.problem == ImageProblem::BadHex
             ? QStringLiteral("is not valid Intel HEX: ") + check.detail
             : check.detail;
-    return { QStringLiteral("Refusing to run: the firmware file %1 %2").arg(path, rule),
-        advice + QLatin1Char(' ') + chooseAgain };
-}
-
-Refusal unreadableFirmwareRefusal(const QString &path, const QString &reason)
-{
-    return { QStringLiteral("Refusing to run: the firmware file %1 cannot be read: %2")
-                     .arg(path, reason),
-        tr("The chosen file cannot be read (%1). Check that it is still where it was chosen and "
-           "that you may read it, then choose it again.")
-                .arg(reason) };
+    refusal.file = path;
+    refusal.technical = QStringLiteral("Refusing to run: the firmware file %1 %2").arg(path, rule);
+    return refusal;
 }

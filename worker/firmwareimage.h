@@ -1,7 +1,7 @@
 #ifndef FIRMWAREIMAGE_H
 #define FIRMWAREIMAGE_H
 
-#include "flashcommand.h"
+#include "runcause.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,7 +35,7 @@ enum class ImageProblem {
 struct ImageCheck
 {
     ImageProblem problem = ImageProblem::None;
-    // What exactly is wrong, for the log and, for HEX, for the user.
+    // What exactly is wrong, for the log and the box's details.
     QString detail;
 
     bool isGood() const { return problem == ImageProblem::None; }
@@ -45,10 +45,7 @@ struct ImageCheck
 // larger than any firmware is all that is known of it.
 ImageCheck checkFirmwareImage(const QByteArray &bytes, qint64 size);
 
-// Why the run refuses the file, in the log's words and the user's; null
-// when the check found nothing wrong.
-Refusal firmwareImageRefusal(const QString &path, const ImageCheck &check);
-// For a file that could not be read at all.
-Refusal unreadableFirmwareRefusal(const QString &path, const QString &reason);
+// Why the run refuses the file; null when the check found nothing wrong.
+RunCause firmwareImageRefusal(const QString &path, const ImageCheck &check);
 
 #endif // FIRMWAREIMAGE_H

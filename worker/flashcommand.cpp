@@ -2,7 +2,6 @@
 
 #include "codepage.h"
 
-#include <QCoreApplication>
 #include <QList>
 
 #include <algorithm>
@@ -28,28 +27,24 @@ bool isPlainWord(const QString &text, const QString &extra)
 
 enum class Value { FirmwareFile, Port };
 
-QString tr(const char *text)
+// Where the character sits decides what the user can do about it.
+RunCause characterRefusal(
+        Value value, const QString &text, int at, int length, const QString &technical)
 {
-    return QCoreApplication::translate("FlashCommand", text);
-}
-
-// Where the offending character sits decides what the user can do about it.
-QString adviceFor(Value value, const QString &text, int at, const QString &what)
-{
-    QString advice;
+    RunCause refusal;
     if (value == Value::Port) {
-        advice = tr("The serial port's name holds %1. Choose another port.");
+        refusal.cause = Cause::PortNameCharacter;
+        refusal.port = text;
     } else {
         const int nameStart =
                 std::max(text.lastIndexOf(QLatin1Char('/')), text.lastIndexOf(QLatin1Char('\\')))
                 + 1;
-        advice = at >= nameStart
-                ? tr("The firmware file's name holds %1. Rename the file, or copy it under "
-                     "another name, and choose it again.")
-                : tr("The name of a folder on the way to the firmware file holds %1. Copy "
-                     "the file to another folder and choose it there.");
+        refusal.cause = at >= nameStart ? Cause::FileNameCharacter : Cause::FolderNameCharacter;
+        refusal.file = text;
     }
-    return advice.arg(what);
+    refusal.character = text.mid(at, length);
+    refusal.technical = technical;
+    return refusal;
 }
 
 QString valueName(Value value)
@@ -61,24 +56,17 @@ QString valueName(Value value)
 // cmd.exe expands %VAR% even inside double quotes, a double quote ends the
 // quoting, and a line break ends the command: none of these can be escaped
 // within a quoted argument.
-Refusal cmdQuotingRefusal(const QString &text, Value value)
+RunCause cmdQuotingRefusal(const QString &text, Value value)
 {
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        QString what;
-        if (c == QLatin1Char('%'))
-            what = tr("a percent sign (%), which the command shell would change");
-        else if (c == QLatin1Char('"'))
-            what = tr("a double quote (\"), which the command shell would take for the end "
-                      "of the name");
-        else if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-            what = tr("a line break, which would cut the command short");
-        else
+        if (c != QLatin1Char('%') && c != QLatin1Char('"') && c != QLatin1Char('\r')
+                && c != QLatin1Char('\n'))
             continue;
-        return { QStringLiteral("Refusing to run: the %1 holds a character cmd.exe would "
-                                "interpret (double quote, percent sign or line break): %2")
-                         .arg(valueName(value), text),
-            adviceFor(value, text, i, what) };
+        return characterRefusal(value, text, i, 1,
+                QStringLiteral("Refusing to run: the %1 holds a character cmd.exe would "
+                               "interpret (double quote, percent sign or line break): %2")
+                        .arg(valueName(value), text));
     }
     return {};
 }
@@ -105,7 +93,7 @@ QString posixSingleQuoted(QString value)
 
 enum class Reader { Shell, Programmer };
 
-Refusal codePageRefusal(const QString &text, Value value, unsigned codePage, Reader reader)
+RunCause codePageRefusal(const QString &text, Value value, unsigned codePage, Reader reader)
 {
     if (encodeInCodePage(text, codePage))
         return {};
@@ -117,19 +105,13 @@ Refusal codePageRefusal(const QString &text, Value value, unsigned codePage, Rea
         if (!encodeInCodePage(text.mid(at, length), codePage))
             break;
     }
-    const QString what = reader == Reader::Shell
-            ? tr("the character \u201c%1\u201d, which the command shell cannot pass on as it "
-                 "is (it reads code page %2)")
-            : tr("the character \u201c%1\u201d, which the flash programmer cannot receive as "
-                 "it is (it reads code page %2)");
     const QString logLine = reader == Reader::Shell
             ? QStringLiteral("Refusing to run: the %1 holds characters outside code page %2, in "
                              "which the shell reads its command: %3")
             : QStringLiteral("Refusing to run: the %1 holds characters outside code page %2, in "
                              "which the programmer reads its arguments: %3");
-    return { logLine.arg(valueName(value), QString::number(codePage), text),
-        adviceFor(value, text, qMin(at, text.size()),
-                what.arg(text.mid(at, length), QString::number(codePage))) };
+    return characterRefusal(value, text, qMin(at, text.size()), length,
+            logLine.arg(valueName(value), QString::number(codePage), text));
 }
 
 // Every form of the path a programmer on this shell may print back.

@@ -2,6 +2,7 @@
 #define FLASHCOMMAND_H
 
 #include "codepage.h"
+#include "runcause.h"
 
 #include <QByteArray>
 #include <QList>
@@ -40,16 +41,6 @@ CodePages shellCodePages(ShellKind shell);
 // file, listed by name ("ttyUSB0") but opened by path ("/dev/ttyUSB0").
 QString programmerPort(const QString &portName, ShellKind shell);
 
-// Why the updater would not start a run: a line for the debug log, and plain
-// words for the user, who must learn that the device was never touched.
-struct Refusal
-{
-    QString logLine;
-    QString advice;
-
-    bool isNull() const { return logLine.isEmpty(); }
-};
-
 // The one line written to the shell. When a value cannot be passed through
 // the shell without being interpreted, line stays empty and refusal says why.
 struct FlashCommand
@@ -62,7 +53,7 @@ struct FlashCommand
     // in: in UTF-8, in the shell's and the programmer's code pages, and for
     // cmd.exe also with the other kind of separator.
     QList<QByteArray> pathCopies;
-    Refusal refusal;
+    RunCause refusal;
 
     bool isValid() const { return refusal.isNull(); }
 };

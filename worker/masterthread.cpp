@@ -1,6 +1,5 @@
 #include "masterthread.h"
 
-#include "firmwareimage.h"
 #include "flashcommand.h"
 #include "flashverdict.h"
 #include "preflight.h"
@@ -9,9 +8,7 @@
 #include "shellsettings.h"
 #include "statustexts.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
 
 // Handed over by transaction() in the GUI thread and read by the run in the
@@ -32,40 +29,14 @@ struct ShellRun
     // errors there.
     QByteArray output;
     QByteArray errors;
-    // Why the shell did not start, if it did not.
+    // Why the shell did not start, if it did not, as the log says it.
     QString startError;
     // Whether the shell had ended by the end of the last wait. A programmer
     // still running then is cut off mid-write, whatever it printed so far.
     bool ended = false;
     // Set when the shell was never given the command.
-    Refusal refusal;
+    RunCause refusal;
 };
-
-// Reads the firmware file once, before anything runs, and closes it again:
-// the programmer writes whatever it is given and says "Done.", and a file
-// that cannot start the device leaves it without firmware.
-Refusal checkFirmwareFile(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return unreadableFirmwareRefusal(path, MasterThread::tr("it is not there"));
-    // Opening a pipe or a device for reading could wait for ever.
-    if (!info.isFile())
-        return unreadableFirmwareRefusal(path, MasterThread::tr("it is not a file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return unreadableFirmwareRefusal(path, file.errorString());
-    qint64 size = file.size();
-    // A file too large to be firmware is never read whole.
-    QByteArray bytes;
-    if (size <= maximumFirmwareSize) {
-        bytes = file.read(maximumFirmwareSize + 1);
-        if (file.error() != QFileDevice::NoError)
-            return unreadableFirmwareRefusal(path, file.errorString());
-        size = bytes.size();
-    }
-    return firmwareImageRefusal(path, checkFirmwareImage(bytes, size));
-}
 
 // Writes the command to a new shell and waits for the shell to end.
 ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &settings)
@@ -76,26 +47,21 @@ ShellRun runThroughShell(const FlashCommand &command, const ShellSettings &setti
     const bool started = process.waitForStarted(msecs(settings.startTimeout));
     QString startError;
     if (!started) {
-        startError = process.errorString();
-        qDebug() << qPrintable(QStringLiteral("Error starting %1 process")
-                                       .arg(QFileInfo(settings.program).fileName()));
-        qDebug() << startError;
+        startError = QStringLiteral("Error starting %1 process")
+                             .arg(QFileInfo(settings.program).fileName());
+        qDebug() << qPrintable(startError);
+        qDebug() << process.errorString();
+        startError += QStringLiteral(": ") + process.errorString();
     } else if (!process.holdsProcessTree()) {
         // A programmer that could not be ended with the run might go on
         // writing to the device after the user was told the run failed.
         ShellRun run;
-        QString advice = process.holdAdvice();
-        if (advice.isEmpty()) {
-            advice = QCoreApplication::translate("MasterThread",
-                    "The updater could not make sure that the flash programmer would stop with "
-                    "the run, so it did not start it. Try again; if this keeps happening, "
-                    "restart the computer.");
-        }
-        run.refusal = { QStringLiteral("Refusing to run: %1, so the programmer could not be "
-                                       "ended with the run")
-                                .arg(process.holdFailure()),
-            advice };
-        qDebug("%s", qUtf8Printable(run.refusal.logLine));
+        run.refusal.cause = process.heldByStarter() ? Cause::ProgrammerUncontrolledByStarter
+                                                    : Cause::ProgrammerUncontrolled;
+        run.refusal.technical = QStringLiteral("Refusing to run: %1, so the programmer could not "
+                                               "be ended with the run")
+                                        .arg(process.holdFailure());
+        qDebug("%s", qUtf8Printable(run.refusal.technical));
         return run;
     }
 
@@ -145,20 +111,20 @@ void MasterThread::transaction(const QString &portName, const QString &firmwareF
         return;
     transactionPortName = portName;
     transactionFirmwareFile = firmwareFile;
-    setLastFailure(FailureReport());
+    setLastCause(RunCause());
     start(QThread::InheritPriority);
 }
 
-FailureReport MasterThread::lastFailure() const
+RunCause MasterThread::lastCause() const
 {
-    QMutexLocker locker(&m_failureMutex);
-    return m_lastFailure;
+    QMutexLocker locker(&m_causeMutex);
+    return m_lastCause;
 }
 
-void MasterThread::setLastFailure(const FailureReport &report)
+void MasterThread::setLastCause(const RunCause &cause)
 {
-    QMutexLocker locker(&m_failureMutex);
-    m_lastFailure = report;
+    QMutexLocker locker(&m_causeMutex);
+    m_lastCause = cause;
 }
 
 void MasterThread::run()
@@ -179,32 +145,42 @@ void MasterThread::run()
     // device, a port that is not there or not the user's to open, or a
     // programmer the shell would not find: none of these runs starts the
     // programmer. The run then fails like any other, and the window says why.
-    Refusal refusal = command.isValid() ? checkFirmwareFile(firmwareFile) : command.refusal;
+    RunCause refusal = command.isValid() ? checkFirmwareFile(firmwareFile) : command.refusal;
     if (refusal.isNull())
         refusal = checkPort(portName, port, availableSerialPortNames());
     if (refusal.isNull())
         refusal = checkProgrammerFound(settings);
-    qDebug("%s", qUtf8Printable(refusal.isNull() ? command.text : refusal.logLine));
+    qDebug("%s", qUtf8Printable(refusal.isNull() ? command.text : refusal.technical));
     emit response(statusProgrammingStarted);
     emit startgif();
 
     const ShellRun shell = refusal.isNull() ? runThroughShell(command, settings) : ShellRun();
     emit stopgif();
 
-    if (shell.ended && flashSucceeded(shell.output, command)) {
+    RunCause outcome = refusal.isNull() ? shell.refusal : refusal;
+    if (outcome.isNull()) {
+        if (!shell.startError.isEmpty()) {
+            outcome.cause = Cause::ShellNotStarted;
+            outcome.technical = shell.startError;
+        } else if (!shell.ended) {
+            outcome.cause = Cause::CutOff;
+        } else {
+            outcome.cause = flashSucceeded(shell.output, command) ? Cause::Succeeded
+                                                                  : Cause::NoSuccessReported;
+        }
+        outcome.output = programmerOutput(shell.output, command, settings.kind);
+        outcome.errors = shell.errors;
+        outcome.codePage = codePages.shell;
+    }
+    outcome.file = firmwareFile;
+    outcome.port = portName;
+    outcome.wait = settings.finishTimeout;
+    // Kept before the outcome is reported, which is when the window reads it.
+    setLastCause(outcome);
+    if (outcome.cause == Cause::Succeeded) {
         emit response(statusProgrammingSuccessful);
         emit completion();
     } else {
-        FailedRun failed;
-        failed.refusal = refusal.isNull() ? shell.refusal : refusal;
-        failed.shellStartError = shell.startError;
-        failed.cutOff = failed.refusal.isNull() && shell.startError.isEmpty() && !shell.ended;
-        failed.finishTimeout = settings.finishTimeout;
-        failed.output = programmerOutput(shell.output, command, settings.kind);
-        failed.errors = shell.errors;
-        failed.codePage = codePages.shell;
-        // Kept before the failure is reported, which is when the window reads it.
-        setLastFailure(describeFailure(failed));
         emit response(statusProgrammingFailed);
         emit failure();
     }

@@ -1,7 +1,7 @@
 #ifndef MASTERTHREAD_H
 #define MASTERTHREAD_H
 
-#include "failurereport.h"
+#include "runcause.h"
 
 #include <QMutex>
 #include <QString>
@@ -19,10 +19,9 @@ public:
 
     void transaction(const QString &portName, const QString &firmwareFile);
 
-    // What the user is told of the last run's failure: why, what to do, and
-    // what the programmer printed. Empty when it did not fail. Read once the
-    // run has reported.
-    FailureReport lastFailure() const;
+    // How the last run ended, or why it did not start, with the facts the
+    // user is told. Read once the run has reported its end.
+    RunCause lastCause() const;
 
 signals:
     void response(const QString &s);
@@ -35,10 +34,10 @@ signals:
 
 private:
     void run() override;
-    void setLastFailure(const FailureReport &report);
+    void setLastCause(const RunCause &cause);
 
-    mutable QMutex m_failureMutex;
-    FailureReport m_lastFailure;
+    mutable QMutex m_causeMutex;
+    RunCause m_lastCause;
 };
 
 #endif // MASTERTHREAD_H

@@ -1,9 +1,10 @@
 #include "preflight.h"
 
+#include "firmwareimage.h"
 #include "shellsettings.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -15,11 +16,6 @@ const QString posixDefaultPath =
 const QString cmdDefaultPathExt = QStringLiteral(".COM;.EXE;.BAT;.CMD");
 
 PortAccessProbe portAccessProbe = nullptr;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Preflight", text);
-}
 
 // A folder as cmd.exe names it; the rules are Windows' wherever they are
 // worked out.
@@ -68,7 +64,7 @@ QStringList programmerCandidates(ShellKind shell, const QString &workingDirector
     return candidates;
 }
 
-Refusal checkProgrammerFound(const ShellSettings &settings)
+RunCause checkProgrammerFound(const ShellSettings &settings)
 {
     const std::optional<QString> path = qEnvironmentVariableIsSet("PATH")
             ? std::optional<QString>(qEnvironmentVariable("PATH"))
@@ -80,22 +76,20 @@ Refusal checkProgrammerFound(const ShellSettings &settings)
         if (info.isFile() && (settings.kind == ShellKind::Cmd || info.isExecutable()))
             return {};
     }
+    RunCause refusal;
     if (settings.kind == ShellKind::Cmd) {
-        const QString folder = QDir::toNativeSeparators(settings.workingDirectory);
-        return { QStringLiteral("Refusing to run: the flash programmer is neither in %1 nor on "
-                                "PATH (%2)")
-                         .arg(folder, path.value_or(QString())),
-            tr("The flash programmer stmflshr.exe was not found: it is neither in the updater's "
-               "folder (%1) nor in a folder on PATH. Put stmflshr.exe, which comes with the "
-               "Kestrix firmware, into the updater's folder, then press Start again.")
-                    .arg(folder) };
+        refusal.cause = Cause::ProgrammerNotInFolder;
+        refusal.folder = QDir::toNativeSeparators(settings.workingDirectory);
+        refusal.technical = QStringLiteral("Refusing to run: the flash programmer is neither in "
+                                           "%1 nor on PATH (%2)")
+                                    .arg(refusal.folder, path.value_or(QString()));
+    } else {
+        refusal.cause = Cause::ProgrammerNotOnPath;
+        refusal.technical =
+                QStringLiteral("Refusing to run: the flash programmer is not on PATH (%1)")
+                        .arg(path.value_or(posixDefaultPath));
     }
-    return { QStringLiteral("Refusing to run: the flash programmer is not on PATH (%1)")
-                     .arg(path.value_or(posixDefaultPath)),
-        tr("The flash programmer stmflshr was not found in any folder on PATH. Copy the "
-           "stmflshr program that comes with the Kestrix firmware into one, for example with "
-           "the command: sudo install -m 755 stmflshr /usr/local/bin/ and then press Start "
-           "again.") };
+    return refusal;
 }
 
 void setPortAccessProbe(PortAccessProbe probe)
@@ -103,41 +97,70 @@ void setPortAccessProbe(PortAccessProbe probe)
     portAccessProbe = probe;
 }
 
-Refusal checkPort(
+RunCause checkPort(
         const QString &portName, const QString &devicePath, const QStringList &portsPresent)
 {
+    RunCause refusal;
+    refusal.port = portName;
     // The list is empty only when no port was found as the window was made.
     if (portName.isEmpty()) {
-        return { QStringLiteral("Refusing to run: no serial port was found when the updater "
-                                "started"),
-            tr("No serial port was found when the updater started. Connect the Kestrix's "
-               "serial adapter to the computer, then close the updater and start it again: it "
-               "lists the ports only as it starts.") };
+        refusal.cause = Cause::NoPort;
+        refusal.technical = QStringLiteral("Refusing to run: no serial port was found when the "
+                                           "updater started");
+        return refusal;
     }
     if (!portsPresent.contains(portName)) {
-        return {
-            QStringLiteral("Refusing to run: the serial port %1 is no longer there").arg(portName),
-            tr("The serial port %1 is no longer there: its adapter may have been unplugged. "
-               "Connect it again and press Start; if it comes back under another name, close "
-               "the updater and start it again to choose that one.")
-                    .arg(portName)
-        };
+        refusal.cause = Cause::PortGone;
+        refusal.technical = QStringLiteral("Refusing to run: the serial port %1 is no longer there")
+                                    .arg(portName);
+        return refusal;
     }
     const PortAccess access =
             portAccessProbe ? portAccessProbe(devicePath) : portAccess(devicePath);
     if (!access.denied)
         return {};
-    const QString advice = access.groupMayUse && !access.group.isEmpty()
-            ? tr("You may not use the serial port %1: its device %2 is for the members of the "
-                 "group \"%3\", and you are not one. Join the group with the command: sudo "
-                 "adduser $USER %3 then log out and in again, start the updater and press "
-                 "Start.")
-                      .arg(portName, devicePath, access.group)
-            : tr("You may not use the serial port %1 (%2). Ask whoever looks after this "
-                 "computer to let you use its device %3.")
-                      .arg(portName, access.error, devicePath);
-    return { QStringLiteral("Refusing to run: the serial port's device %1 cannot be opened for "
-                            "reading and writing: %2")
-                     .arg(devicePath, access.error),
-        advice };
+    const bool forGroup = access.groupMayUse && !access.group.isEmpty();
+    refusal.cause = forGroup ? Cause::PortForGroup : Cause::PortDenied;
+    refusal.group = access.group;
+    refusal.reason = access.error;
+    refusal.technical = QStringLiteral("Refusing to run: the serial port's device %1 cannot be "
+                                       "opened for reading and writing: %2")
+                                .arg(devicePath, access.error);
+    return refusal;
+}
+
+// Reads the file once, before anything runs, and closes it again: the
+// programmer writes whatever it is given and says "Done.", and a file that
+// cannot start the device leaves it without firmware.
+RunCause checkFirmwareFile(const QString &path)
+{
+    RunCause refusal;
+    refusal.file = path;
+    const auto refuse = [&](Cause cause, const QString &reason) {
+        refusal.cause = cause;
+        refusal.reason = reason;
+        refusal.technical =
+                QStringLiteral("Refusing to run: the firmware file %1 cannot be read: %2")
+                        .arg(path, reason);
+        return refusal;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return refuse(Cause::FileMissing, QStringLiteral("it is not there"));
+    // Opening a pipe or a device for reading could wait for ever.
+    if (!info.isFile())
+        return refuse(Cause::FileNotAFile, QStringLiteral("it is not a file"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(Cause::FileUnreadable, file.errorString());
+    qint64 size = file.size();
+    // A file too large to be firmware is never read whole.
+    QByteArray bytes;
+    if (size <= maximumFirmwareSize) {
+        bytes = file.read(maximumFirmwareSize + 1);
+        if (file.error() != QFileDevice::NoError)
+            return refuse(Cause::FileUnreadable, file.errorString());
+        size = bytes.size();
+    }
+    return firmwareImageRefusal(path, checkFirmwareImage(bytes, size));
 }

@@ -2,6 +2,7 @@
 #define PREFLIGHT_H
 
 #include "flashcommand.h"
+#include "runcause.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,9 +11,9 @@
 
 struct ShellSettings;
 
-// What a run checks before it starts the shell: each check is a refusal
-// when it fails, null otherwise. They leave the device untouched: the port
-// is looked up, never opened.
+// What a run checks before it starts the shell: each check gives the cause
+// it refuses the run for, or a null one. They leave the device untouched:
+// the port is looked up, never opened.
 
 // Where the shell looks for the programmer, in its order. /bin/sh searches
 // PATH (its default when PATH is unset; an empty entry is the folder it
@@ -22,7 +23,7 @@ QStringList programmerCandidates(ShellKind shell, const QString &workingDirector
         const std::optional<QString> &path, const QString &pathExt);
 
 // Whether the shell the settings name will find the programmer.
-Refusal checkProgrammerFound(const ShellSettings &settings);
+RunCause checkProgrammerFound(const ShellSettings &settings);
 
 // Whether the user may open a port's device, as the system answers.
 struct PortAccess
@@ -45,7 +46,10 @@ void setPortAccessProbe(PortAccessProbe probe);
 
 // Whether the port was listed at start, is still there (among the ports
 // present now, listed as the window's list was) and may be opened.
-Refusal checkPort(
+RunCause checkPort(
         const QString &portName, const QString &devicePath, const QStringList &portsPresent);
+
+// Whether the file can be read, and could start the device.
+RunCause checkFirmwareFile(const QString &path);
 
 #endif // PREFLIGHT_H

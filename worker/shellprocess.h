@@ -28,10 +28,10 @@ public:
     // Whether the shell runs, and all it starts is bound to end with it.
     // Nothing may be written to a shell that is not.
     bool holdsProcessTree() const;
-    // Why the shell could not be held: for the log, and where more is known
-    // than that it failed, for the user.
+    // Why the shell could not be held, for the log; and whether the program
+    // that started the updater is what kept it from being held.
     QString holdFailure() const { return m_holdFailure; }
-    QString holdAdvice() const { return m_holdAdvice; }
+    bool heldByStarter() const { return m_heldByStarter; }
 
 #ifndef Q_OS_WIN
     struct GroupMember
@@ -58,7 +58,7 @@ private:
 
     std::chrono::milliseconds m_endGraceTimeout;
     QString m_holdFailure;
-    QString m_holdAdvice;
+    bool m_heldByStarter = false;
 #ifdef Q_OS_WIN
     // The system's PROCESS_INFORMATION of the shell, and the job holding it.
     void *m_processInformation = nullptr;

@@ -92,14 +92,9 @@ void ShellProcess::holdProcessTree()
                             : "let the shell run";
     m_holdFailure = QStringLiteral("could not %1, error %2")
                             .arg(QLatin1String(step), QString::number(error));
-    if (job && !held && m_inOuterJob) {
-        // A restart changes nothing here: what started the updater keeps
-        // everything it starts in a job of its own, which admits no other.
-        m_holdAdvice = tr("The updater was started by a program that keeps it in a job that lets "
-                          "nothing leave, so it could not make sure that the flash programmer "
-                          "would stop with the run, and did not start it. Start the updater from "
-                          "the Start menu or from Explorer.");
-    }
+    // A restart changes nothing here: what started the updater keeps
+    // everything it starts in a job of its own, which admits no other.
+    m_heldByStarter = job && !held && m_inOuterJob;
     // It never ran; it must not start now.
     TerminateProcess(shell->hProcess, 1);
     if (job)

@@ -268,7 +268,7 @@ hear_once "Programming in progress"
 hear_once "Status: Programming started"
 next_step "the end of the run"
 : >"$work/release"
-hear_box alert "Programming SUCCESSFUL"
+hear_box alert "Programming SUCCESSFUL" "was written to the Kestrix on ttyS0"
 hear_button OK
 next_step "OK in the result box"
 keys Return

@@ -220,14 +220,15 @@ def main():
         open(release, "w").close()
 
     choose(application, main, os.path.join(folder, "fw 1.bin"))
-    run(application, main, ["Programming SUCCESSFUL"], while_running)
+    run(application, main, ["Programming SUCCESSFUL", "fw 1.bin was written to the Kestrix on"],
+        while_running)
     wait_for("the animation to fall silent",
              lambda: all(a.getRole() != ROLES["animation"] for a in descendants(main)))
 
     # A refused file: the box says why.
     choose(application, main, os.path.join(folder, "empty.bin"))
     run(application, main, ["Programming FAILED!!!", "The chosen file is empty.",
-                            "The device was not touched."])
+                            "The device was not changed."])
 
     # No programmer where the shell would look: the box says so, and where
     # to put it.
@@ -235,13 +236,13 @@ def main():
     choose(application, main, os.path.join(folder, "fw 1.bin"))
     run(application, main, ["Programming FAILED!!!", "stmflshr was not found",
                             "sudo install -m 755 stmflshr /usr/local/bin/",
-                            "The device was not touched."])
+                            "The device was not changed."])
     os.rename(programmer + ".away", programmer)
 
     # A programmer that fails: its own last error line under the details.
     open(fail_flag, "w").close()
     run(application, main, ["Programming FAILED!!!", "did not report success",
-                            "may now hold part of the new firmware"],
+                            "may hold part of the new firmware"],
         details="Error: no answer from the device")
     pyatspi.Registry.deregisterEventListener(listener, "object:property-change:accessible-name")
     print("PASS (screen reader)")
