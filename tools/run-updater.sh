@@ -13,15 +13,19 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 
+program=kestrix-updater
 if ! command -v stmflshr >/dev/null 2>&1; then
     echo "NOTE: no stmflshr on PATH. Using the project's STAND-IN, which programs no device."
     PATH="$top/tools/standin:$PATH"
     export PATH
-    # A file the updater lets through, where Browse opens.
+    # A file the updater lets through, where Browse opens, and a port the
+    # stand-in pretends, which any user may choose on any machine.
     sh "$top/tools/standin/make-sample-firmware.sh" "$top/build/release/sample-firmware.bin"
-    echo "To try a run, choose sample-firmware.bin (a sample image, not Kestrix firmware)."
+    cmake --build --preset release --target kestrix-updater-trial >/dev/null
+    program=kestrix-updater-trial
+    echo "To try a run, choose sample-firmware.bin (a sample image, not Kestrix firmware) and the port STAND-IN."
 fi
 
 # The program finds its animation, load.gif, in the folder it is started in.
 cd "$top/build/release"
-exec ./kestrix-updater "$@"
+exec "./$program" "$@"
