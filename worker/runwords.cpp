@@ -97,7 +97,10 @@ QString commandLine(const QString &command)
 
 QString whatToDo(const RunCause &run)
 {
-    const QString chooseAgain = tr("Choose the firmware file from the Kestrix update.");
+    // What is wrong with the file, and the one thing to do about it.
+    const auto chooseAgain = [](const QString &problem) {
+        return problem + QLatin1Char(' ') + tr("Choose the firmware file from the Kestrix update.");
+    };
     switch (run.cause) {
     case Cause::None:
         return QString();
@@ -137,32 +140,29 @@ QString whatToDo(const RunCause &run)
         return tr("The chosen file is no longer where it was chosen. Choose it again where it is "
                   "now.");
     case Cause::FileNotAFile:
-        return tr("The chosen name is a folder or a device, not a file.") + QLatin1Char(' ')
-                + chooseAgain;
+        return chooseAgain(tr("The chosen name is a folder or a device, not a file."));
     case Cause::FileUnreadable:
         return tr("The chosen file cannot be read: %1. Check that you may read it, then choose "
                   "it again.")
                 .arg(run.reason);
     case Cause::FileEmpty:
-        return tr("The chosen file is empty.") + QLatin1Char(' ') + chooseAgain;
+        return chooseAgain(tr("The chosen file is empty."));
     case Cause::FileTooShort:
-        return tr("The chosen file is too short to be firmware: it may have been cut off while "
-                  "it was copied.")
-                + QLatin1Char(' ') + chooseAgain;
+        return chooseAgain(
+                tr("The chosen file is too short to be firmware: it may have been cut off while "
+                   "it was copied."));
     case Cause::FileTooLarge:
-        return tr("The chosen file is larger than any Kestrix firmware.") + QLatin1Char(' ')
-                + chooseAgain;
+        return chooseAgain(tr("The chosen file is larger than any Kestrix firmware."));
     case Cause::FileNotFirmware:
-        return tr("The chosen file is not firmware the Kestrix can start from.") + QLatin1Char(' ')
-                + chooseAgain;
+        return chooseAgain(tr("The chosen file is not firmware the Kestrix can start from."));
     case Cause::FileForElsewhere:
-        return tr("The chosen file is firmware for another place in the device's memory: the "
-                  "Kestrix could not start from it.")
-                + QLatin1Char(' ') + chooseAgain;
+        return chooseAgain(
+                tr("The chosen file is firmware for another place in the device's memory: the "
+                   "Kestrix could not start from it."));
     case Cause::FileDamaged:
-        return tr("The chosen file is damaged: it may have been cut off or changed while it was "
-                  "copied.")
-                + QLatin1Char(' ') + chooseAgain;
+        return chooseAgain(
+                tr("The chosen file is damaged: it may have been cut off or changed while it was "
+                   "copied."));
     case Cause::ProgrammerNotOnPath:
         return tr("The flash programmer stmflshr was not found. In the Kestrix firmware's "
                   "folder, run this command, then press Start again:")
